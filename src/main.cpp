@@ -1,0 +1,13 @@
+#include <iostream>
+
+#include "console_pause.h"
+#include "dialogue.h"
+
+int main() {
+    // The program uses the C++ streams alone, so they need not keep in step with C's stdio.
+    std::ios::sync_with_stdio(false);
+
+    const int status = runSortDialogue(std::cin, std::cout, std::cerr);
+    pauseConsole();
+    return status;
+}
