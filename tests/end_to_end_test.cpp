@@ -1,0 +1,178 @@
+// Runs the built program with given standard input and checks standard output byte for byte,
+// the error line and the exit status. Under an emulator (the Windows build under Wine) line ends
+// are CRLF, the command processor's pause adds its own text after ours and the emulator may add
+// its own lines on standard error; those differences are normalised away.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "process_runner.h"
+
+namespace {
+
+const std::string kAskCount = "Enter how many numbers to sort: ";
+
+std::string askValues(const std::string& count) {
+    return kAskCount + "Enter " + count + " numbers:\n";
+}
+
+// The whole dialogue of a run that read every number, with the sorted line given.
+std::string sorted(const std::string& count, const std::string& line) {
+    return askValues(count) + "\nSorted using Bubble Sort: " + line +
+           "\nSorted using std::sort: " + line + "\n";
+}
+
+struct DialogueCase {
+    const char* name;
+    std::string input;
+    std::string out;
+    std::string err;  // the one error line, without its line end; empty for none
+    int exitCode;
+};
+
+void PrintTo(const DialogueCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string withoutCarriageReturns(std::string text) {
+    std::string plain;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (!(text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) {
+            plain.push_back(text[k]);
+        }
+    }
+    return plain;
+}
+
+// Standard error's lines that our program wrote.
+std::string ourErrorLines(const std::string& err) {
+    std::string ours;
+    std::size_t start = 0;
+    while (start < err.size()) {
+        std::size_t end = err.find('\n', start);
+        end = end == std::string::npos ? err.size() : end + 1;
+        if (err.compare(start, 7, "error: ") == 0) {
+            ours += err.substr(start, end - start);
+        }
+        start = end;
+    }
+    return ours;
+}
+
+void expectRun(const ProcessResult& result, const std::string& out, const std::string& err,
+               int exitCode) {
+    ASSERT_FALSE(result.timedOut);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitCode, exitCode);
+    const std::string expectedErr = err.empty() ? "" : err + "\n";
+    if (programIsEmulated()) {
+        const std::string actualOut = withoutCarriageReturns(result.out);
+        EXPECT_EQ(actualOut.substr(0, out.size()), out);
+        EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)), expectedErr);
+    } else {
+        EXPECT_EQ(result.out, out);
+        EXPECT_EQ(result.err, expectedErr);
+    }
+}
+
+class DialogueTable : public ::testing::TestWithParam<DialogueCase> {};
+
+TEST_P(DialogueTable, WritesExactlyThisAndExits) {
+    const DialogueCase& c = GetParam();
+    expectRun(runProcess(programCommand(), c.input), c.out, c.err, c.exitCode);
+}
+
+const std::string kRange = " is out of range (-2147483648 to 2147483647)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, DialogueTable,
+    ::testing::Values(
+        DialogueCase{"typical", "5\n4 -1 7 4 0\n", sorted("5", "-1 0 4 4 7 "), "", 0},
+        DialogueCase{"countZero", "0\n", sorted("0", ""), "", 0},
+        DialogueCase{"countNegative", "-3\n", sorted("-3", ""), "", 0},
+        DialogueCase{"countMinusZero", "-0", sorted("0", ""), "", 0},
+        DialogueCase{"smallestCount", "-2147483648", sorted("-2147483648", ""), "", 0},
+        DialogueCase{"single", "1\n42\n", sorted("1", "42 "), "", 0},
+        DialogueCase{"allOnOneLine", "3 9 8 7\n", sorted("3", "7 8 9 "), "", 0},
+        DialogueCase{"extraValuesUnread", "2\n3 1 x\n", sorted("2", "1 3 "), "", 0},
+        DialogueCase{"noLineEndAtTheEnd", "2\n5 -5", sorted("2", "-5 5 "), "", 0},
+        DialogueCase{"duplicatesAndExtremes", "7 2147483647 0 -2147483648 -1 0 2147483647 5",
+                     sorted("7", "-2147483648 -1 0 0 5 2147483647 2147483647 "), "", 0},
+        DialogueCase{"everyWhiteSpace", "\t3\r\n\v1\f 2 \n 0", sorted("3", "0 1 2 "), "", 0},
+        DialogueCase{"signsAndLeadingZeros", "+003 -007 +0 0010", sorted("3", "-7 0 10 "), "", 0},
+
+        DialogueCase{"noInput", "", kAskCount,
+                     "error: expected how many numbers to sort, but the input ended", 1},
+        DialogueCase{"onlyWhiteSpace", " \n\t\n", kAskCount,
+                     "error: expected how many numbers to sort, but the input ended", 1},
+        DialogueCase{"countIsAWord", "abc\n", kAskCount,
+                     "error: expected how many numbers to sort, but found \"abc\"", 1},
+        DialogueCase{"countIsDecimal", "2.0 1 2", kAskCount,
+                     "error: expected how many numbers to sort, but found \"2.0\"", 1},
+        DialogueCase{"countTooLarge", "99999999999\n", kAskCount,
+                     "error: the count \"99999999999\"" + kRange, 1},
+        DialogueCase{"countJustTooLarge", "2147483648 1", kAskCount,
+                     "error: the count \"2147483648\"" + kRange, 1},
+        DialogueCase{"countJustTooSmall", "-2147483649", kAskCount,
+                     "error: the count \"-2147483649\"" + kRange, 1},
+        DialogueCase{"valuesEnded", "5\n1 2 3\n", askValues("5"),
+                     "error: expected number 4 of 5, but the input ended", 1},
+        DialogueCase{"hugeCountFewValues", "2147483647 1 2 3", askValues("2147483647"),
+                     "error: expected number 4 of 2147483647, but the input ended", 1},
+        DialogueCase{"valueIsDecimal", "5\n1 2 3 3.5 4\n", askValues("5"),
+                     "error: expected number 4 of 5, but found \"3.5\"", 1},
+        DialogueCase{"valueWithComma", "2 1,2", askValues("2"),
+                     "error: expected number 1 of 2, but found \"1,2\"", 1},
+        DialogueCase{"valueWithLetters", "2 5abc 1", askValues("2"),
+                     "error: expected number 1 of 2, but found \"5abc\"", 1},
+        DialogueCase{"loneMinus", "2 1 -", askValues("2"),
+                     "error: expected number 2 of 2, but found \"-\"", 1},
+        DialogueCase{"valueTooLarge", "5\n1 2 3 99999999999 4", askValues("5"),
+                     "error: number 4 of 5, \"99999999999\"," + kRange, 1},
+        DialogueCase{"valueTooSmall", "1 -2147483649", askValues("1"),
+                     "error: number 1 of 1, \"-2147483649\"," + kRange, 1},
+        DialogueCase{"longTokenCut", "1 " + std::string(41, 'x'), askValues("1"),
+                     "error: expected number 1 of 1, but found \"" + std::string(40, 'x') + "...\"",
+                     1},
+        DialogueCase{"controlBytesEscaped", "1 \x1b]0;owned\x07\xc3\xa9", askValues("1"),
+                     "error: expected number 1 of 1, but found \"\\x1b]0;owned\\x07\\xc3\\xa9\"",
+                     1},
+        DialogueCase{"nulByte", std::string("2 1\0 2", 6), askValues("2"),
+                     "error: expected number 1 of 2, but found \"1\\x00\"", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Results that cannot be written are a failure, not a success.
+TEST(Dialogue, ReportsResultsThatCouldNotBeWritten) {
+    const ProcessResult result = runProcess(programCommand(), "3 1 2 3\n", "/dev/full");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)),
+              "error: could not write the results\n");
+}
+
+// A count the memory cannot hold ends with a message, not a crash. The address space is capped so
+// that growing the sequence fails after a few million values.
+TEST(Dialogue, ReportsRunningOutOfMemory) {
+    if (programIsEmulated()) {
+        GTEST_SKIP() << "the address-space limit applies to native processes only";
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    std::string input = "2147483647\n";
+    for (int k = 0; k < 16'000'000; ++k) {
+        input += "1 ";
+    }
+    std::vector<std::string> command = {"/bin/sh", "-c", "ulimit -v 65536 && exec \"$0\""};
+    command.push_back(programCommand().back());
+    const ProcessResult result = runProcess(command, input);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "error: not enough memory for 2147483647 numbers\n");
+    EXPECT_EQ(result.out, askValues("2147483647"));
+}
+
+}  // namespace

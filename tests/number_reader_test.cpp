@@ -1,0 +1,98 @@
+#include "number_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct TokenCase {
+    const char* name;
+    std::string input;
+    TokenKind kind;
+    std::int32_t value;  // for numbers
+    std::string shown;   // for tokens that are no number
+};
+
+void PrintTo(const TokenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ReadNumberTable : public ::testing::TestWithParam<TokenCase> {};
+
+TEST_P(ReadNumberTable, ClassifiesTheToken) {
+    std::istringstream in(GetParam().input);
+    const TokenResult result = readNumber(in);
+    EXPECT_EQ(result.kind, GetParam().kind);
+    if (GetParam().kind == TokenKind::number) {
+        EXPECT_EQ(result.value, GetParam().value);
+    } else {
+        EXPECT_EQ(result.shown, GetParam().shown);
+    }
+}
+
+const std::string k40(40, 'a');
+
+std::string quoted(const std::string& body) {
+    std::string text = "\"";
+    text += body;
+    text += '"';
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, ReadNumberTable,
+    ::testing::Values(TokenCase{"plain", "42", TokenKind::number, 42, ""},
+                      TokenCase{"leadingWhiteSpace", " \t\r\n\v\f17", TokenKind::number, 17, ""},
+                      TokenCase{"plusSign", "+5", TokenKind::number, 5, ""},
+                      TokenCase{"minusZero", "-0", TokenKind::number, 0, ""},
+                      TokenCase{"leadingZeros", "-0000000000000000000012", TokenKind::number, -12,
+                                ""},
+                      TokenCase{"largest", "2147483647", TokenKind::number, 2147483647, ""},
+                      TokenCase{"smallest", "-2147483648", TokenKind::number, -2147483647 - 1, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Problems, ReadNumberTable,
+    ::testing::Values(
+        TokenCase{"empty", "", TokenKind::inputEnded, 0, ""},
+        TokenCase{"onlyWhiteSpace", " \n\t ", TokenKind::inputEnded, 0, ""},
+        TokenCase{"word", "abc", TokenKind::notANumber, 0, "\"abc\""},
+        TokenCase{"decimal", "3.5", TokenKind::notANumber, 0, "\"3.5\""},
+        TokenCase{"comma", "1,2", TokenKind::notANumber, 0, "\"1,2\""},
+        TokenCase{"trailingLetters", "5abc def", TokenKind::notANumber, 0, "\"5abc\""},
+        TokenCase{"loneMinus", "-", TokenKind::notANumber, 0, "\"-\""},
+        TokenCase{"lonePlus", "+ 1", TokenKind::notANumber, 0, "\"+\""},
+        TokenCase{"twoSigns", "--1", TokenKind::notANumber, 0, "\"--1\""},
+        TokenCase{"innerSign", "1-1", TokenKind::notANumber, 0, "\"1-1\""},
+        TokenCase{"hex", "0x10", TokenKind::notANumber, 0, "\"0x10\""},
+        TokenCase{"justAboveLargest", "2147483648", TokenKind::outOfRange, 0, "\"2147483648\""},
+        TokenCase{"justBelowSmallest", "-2147483649", TokenKind::outOfRange, 0, "\"-2147483649\""},
+        TokenCase{"huge", "99999999999999999999999", TokenKind::outOfRange, 0,
+                  "\"99999999999999999999999\""},
+        TokenCase{"forty", k40, TokenKind::notANumber, 0, quoted(k40)},
+        TokenCase{"fortyOne", k40 + "b", TokenKind::notANumber, 0, quoted(k40 + "...")},
+        TokenCase{"longDigits", std::string(60, '9'), TokenKind::outOfRange, 0,
+                  quoted(std::string(40, '9') + "...")},
+        TokenCase{"longDigitsThenJunk", std::string(60, '9') + "x", TokenKind::notANumber, 0,
+                  quoted(std::string(40, '9') + "...")},
+        TokenCase{"escapeSequence", "\x1b[2J", TokenKind::notANumber, 0, "\"\\x1b[2J\""},
+        TokenCase{"nulAndHighBytes", std::string("1\0\xff", 3), TokenKind::notANumber, 0,
+                  "\"1\\x00\\xff\""},
+        TokenCase{"quoteAndDelete", "\"\x7f", TokenKind::notANumber, 0, "\"\"\\x7f\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Reading stops at the white space after a token, so what follows is still there to read.
+TEST(ReadNumber, LeavesTheRestOfTheInputUnread) {
+    std::istringstream in("12 -3\nrest");
+    EXPECT_EQ(readNumber(in).value, 12);
+    EXPECT_EQ(readNumber(in).value, -3);
+    std::string rest;
+    std::getline(in, rest);
+    EXPECT_EQ(rest, "");
+    std::getline(in, rest);
+    EXPECT_EQ(rest, "rest");
+}
+
+}  // namespace
