@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "bubble_sort_kernels.h"
+#include "cpu_features.h"
+
 void bubbleSortReference(std::vector<std::int32_t>& values) {
     const auto n = static_cast<std::int32_t>(values.size());
     for (std::int32_t i = 0; i < n - 1; ++i) {
@@ -13,6 +16,36 @@ void bubbleSortReference(std::vector<std::int32_t>& values) {
     }
 }
 
+std::vector<KernelInfo> bubbleSortKernels() {
+    std::vector<KernelInfo> kernels = {{"scalar", bubbleSortScalar, true}};
+#ifdef SORTDEMO_HAVE_VECTOR_KERNELS
+    kernels.push_back({"avx2", bubbleSortAvx2, cpuFeatures().avx2});
+    kernels.push_back({"avx512", bubbleSortAvx512, cpuFeatures().avx512});
+#endif
+    return kernels;
+}
+
+// Below this many elements the vector setup costs more than it saves (see scripts/bench.sh).
+constexpr std::int32_t kVectorCutoff = 16;
+
+BubbleSortKernel chooseBubbleSortKernel(std::int32_t n) {
+#ifdef SORTDEMO_HAVE_VECTOR_KERNELS
+    if (n >= kVectorCutoff) {
+        static const BubbleSortKernel fastest = cpuFeatures().avx512 ? bubbleSortAvx512
+                                                : cpuFeatures().avx2 ? bubbleSortAvx2
+                                                                     : bubbleSortScalar;
+        return fastest;
+    }
+#endif
+    static_cast<void>(n);
+    return bubbleSortScalar;
+}
+
 void bubbleSort(std::vector<std::int32_t>& values) {
+#ifdef SORTDEMO_REFERENCE_BUBBLE_SORT
     bubbleSortReference(values);
+#else
+    const auto n = static_cast<std::int32_t>(values.size());
+    chooseBubbleSortKernel(n)(values.data(), n);
+#endif
 }

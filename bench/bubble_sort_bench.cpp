@@ -1,0 +1,151 @@
+// Times every bubble-sort kernel this machine runs against the textbook loops, side by side in
+// one run, and prints the medians as ns per compare-exchange with the ratio to the reference.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bubble_sort.h"
+#include "bubble_sort_kernels.h"
+
+namespace {
+
+using Values = std::vector<std::int32_t>;
+
+Values makeInput(const std::string& shape, std::int32_t n) {
+    Values values(static_cast<std::size_t>(n));
+    std::mt19937 random(42);
+    for (std::int32_t k = 0; k < n; ++k) {
+        values[static_cast<std::size_t>(k)] = shape == "ascending" ? k
+                                              : shape == "descending"
+                                                  ? n - k
+                                                  : static_cast<std::int32_t>(random());
+    }
+    return values;
+}
+
+double compareExchanges(std::int32_t n) {
+    return 0.5 * n * (n - 1.0);
+}
+
+void runSort(benchmark::State& state, const std::string& shape, BubbleSortKernel kernel) {
+    const auto n = static_cast<std::int32_t>(state.range(0));
+    const Values input = makeInput(shape, n);
+    Values values;
+    for (auto _ : state) {
+        values = input;
+        if (kernel == nullptr) {
+            bubbleSortReference(values);
+        } else {
+            kernel(values.data(), n);
+        }
+        benchmark::DoNotOptimize(values.data());
+        benchmark::ClobberMemory();
+    }
+    if (!std::is_sorted(values.begin(), values.end())) {
+        state.SkipWithError("not sorted");
+    }
+    state.counters["ns_per_ce"] = benchmark::Counter(
+        compareExchanges(n) * 1e-9,
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Collects the medians so that the ratios can be printed after the normal report.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.aggregate_name == "median") {
+                medians_[run.run_name.function_name + "/" + run.run_name.args] =
+                    run.counters.at("ns_per_ce").value;
+            }
+        }
+    }
+
+    void printRatios(const std::vector<std::string>& kernels, const std::vector<int>& sizes) const {
+        std::printf("\nmedian ns per compare-exchange (speed-up against the reference)\n");
+        std::printf("%-11s %6s", "shape", "n");
+        for (const std::string& kernel : kernels) {
+            std::printf(" %20s", kernel.c_str());
+        }
+        std::printf("\n");
+        for (const char* shape : {"random", "ascending", "descending"}) {
+            for (const int n : sizes) {
+                const auto find = [&](const std::string& kernel) {
+                    const auto it = medians_.find(kernel + "/" + shape + "/" + std::to_string(n));
+                    return it == medians_.end() ? 0.0 : it->second;
+                };
+                const double reference = find("reference");
+                std::printf("%-11s %6d", shape, n);
+                for (const std::string& kernel : kernels) {
+                    const double ns = find(kernel);
+                    if (ns > 0 && reference > 0) {
+                        std::printf(" %10.4f (%6.1fx)", ns, reference / ns);
+                    } else {
+                        std::printf(" %20s", "-");
+                    }
+                }
+                std::printf("\n");
+            }
+        }
+    }
+
+  private:
+    std::map<std::string, double> medians_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> kernels = {"reference"};
+    std::vector<std::pair<std::string, BubbleSortKernel>> entries = {{"reference", nullptr}};
+    for (const KernelInfo& kernel : bubbleSortKernels()) {
+        if (kernel.supported) {
+            kernels.push_back(kernel.name);
+            entries.emplace_back(kernel.name, kernel.sort);
+        }
+    }
+    kernels.push_back("dispatched");
+    entries.emplace_back("dispatched", nullptr);
+
+    for (const auto& [name, kernel] : entries) {
+        for (const std::string shape : {"random", "ascending", "descending"}) {
+            const bool dispatched = name == "dispatched";
+            const BubbleSortKernel chosen = kernel;
+            benchmark::RegisterBenchmark((name + "/" + shape).c_str(),
+                                         [shape, chosen, dispatched](benchmark::State& state) {
+                                             if (dispatched) {
+                                                 const auto n =
+                                                     static_cast<std::int32_t>(state.range(0));
+                                                 runSort(state, shape, chooseBubbleSortKernel(n));
+                                             } else {
+                                                 runSort(state, shape, chosen);
+                                             }
+                                         })
+                ->Arg(8)
+                ->Arg(16)
+                ->Arg(32)
+                ->Arg(64)
+                ->Arg(128)
+                ->Arg(1024)
+                ->Arg(8192)
+                ->Arg(65536)
+                ->Unit(benchmark::kMillisecond)
+                ->MinTime(0.2);
+        }
+    }
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios(kernels, {8, 16, 32, 64, 128});
+    reporter.printRatios(kernels, {1024, 8192, 65536});
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Benchmarks the bubble sort: every kernel this machine runs against the textbook loops, for
+# n = 1024, 8192 and 65536 and random, ascending and descending input (medians of repeated runs,
+# interleaved), then the whole program on 65536 random numbers against the same program built
+# with the textbook loops. Prints ns per compare-exchange and speed-ups.
+#   scripts/bench.sh [REPETITIONS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+ensure_packages cmake make g++ libbenchmark-dev
+repetitions=${1:-3}
+
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-bench -j "$(nproc)" --target bubble_sort_bench sortdemo sortdemo_reference >/dev/null
+
+./build-bench/bench/bubble_sort_bench --benchmark_repetitions="$repetitions" \
+    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
+    --benchmark_color=false
+
+# The whole program: the same 65536 random numbers piped into both builds, runs interleaved.
+input=$(mktemp)
+trap 'rm -f "$input"' EXIT
+awk 'BEGIN { srand(42); n = 65536; print n;
+             for (k = 0; k < n; ++k) printf "%d ", int(rand() * 4294967296) - 2147483648;
+             print "" }' >"$input"
+seconds() {
+    local start end
+    start=$(date +%s%N)
+    "$1" <"$input" >/dev/null
+    end=$(date +%s%N)
+    echo "scale=4; ($end - $start) / 1000000000" | bc
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+fast=() reference=()
+for ((k = 0; k < repetitions; ++k)); do
+    fast+=("$(seconds build-bench/src/sortdemo)")
+    reference+=("$(seconds build-bench/src/sortdemo_reference)")
+done
+fastMedian=$(printf '%s\n' "${fast[@]}" | median)
+referenceMedian=$(printf '%s\n' "${reference[@]}" | median)
+printf '\nwhole program, 65536 random numbers, median of %d runs:\n' "$repetitions"
+printf '  sortdemo %ss, with the textbook loops %ss: %sx\n' "$fastMedian" "$referenceMedian" \
+    "$(echo "scale=1; $referenceMedian / $fastMedian" | bc)"

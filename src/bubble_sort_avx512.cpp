@@ -1,0 +1,39 @@
+// Compiled for AVX-512F alone; called only after the processor has been checked.
+#include <immintrin.h>
+
+#include "bubble_sort_wavefront.h"
+
+namespace {
+
+struct Avx512Ops {
+    using Reg = __m512i;
+    static constexpr int lanes = 16;
+
+    static Reg broadcast(std::int32_t v) { return _mm512_set1_epi32(v); }
+    static Reg loadBroadcast(const std::int32_t* p) { return _mm512_set1_epi32(*p); }
+    static Reg min(Reg x, Reg y) { return _mm512_min_epi32(x, y); }
+    static Reg max(Reg x, Reg y) { return _mm512_max_epi32(x, y); }
+    // Lanes 1..15 of lo move down one; the top lane comes from lane 0 of top.
+    static Reg shiftInTop(Reg lo, Reg top) { return _mm512_alignr_epi32(top, lo, 1); }
+    static std::int32_t firstLane(Reg v) { return _mm_cvtsi128_si32(_mm512_castsi512_si128(v)); }
+    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
+        const Reg index = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        return _mm512_add_epi32(_mm512_mullo_epi32(index, _mm512_set1_epi32(step)),
+                                _mm512_set1_epi32(offset));
+    }
+    static __mmask16 lessThan(Reg x, Reg y) { return _mm512_cmplt_epi32_mask(x, y); }
+    static Reg select(__mmask16 mask, Reg ifTrue, Reg ifFalse) {
+        return _mm512_mask_blend_epi32(mask, ifFalse, ifTrue);
+    }
+    static void store(std::int32_t* p, Reg v) { _mm512_storeu_si512(p, v); }
+};
+
+}  // namespace
+
+#ifndef SORTDEMO_AVX512_REGISTERS
+#define SORTDEMO_AVX512_REGISTERS 8
+#endif
+
+void bubbleSortAvx512(std::int32_t* a, std::int32_t n) {
+    wavefront::sort<Avx512Ops, SORTDEMO_AVX512_REGISTERS>(a, n);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The implementations of the bubble sort. Each does the same n(n-1)/2 compare-exchanges on
+// a[0..n) as the textbook loops, with the same result; they differ only in the order in which
+// compare-exchanges that do not depend on each other run.
+
+// One pass at a time, the value being carried up kept in a register and the compare-exchange
+// done with min and max rather than a branch.
+void bubbleSortScalar(std::int32_t* a, std::int32_t n);
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define SORTDEMO_HAVE_VECTOR_KERNELS 1
+// Many passes at once as a diagonal wavefront in vector registers (see bubble_sort_wavefront.h).
+void bubbleSortAvx2(std::int32_t* a, std::int32_t n);
+void bubbleSortAvx512(std::int32_t* a, std::int32_t n);
+#endif
+
+using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n);
+
+struct KernelInfo {
+    const char* name;
+    BubbleSortKernel sort;
+    bool supported;  // the processor and operating system can run it
+};
+
+// Every kernel built into this program, the scalar one first.
+std::vector<KernelInfo> bubbleSortKernels();
+
+// The kernel bubbleSort uses for n elements on this machine.
+BubbleSortKernel chooseBubbleSortKernel(std::int32_t n);

@@ -1,0 +1,173 @@
+#pragma once
+
+// The bubble sort's compare-exchanges as a diagonal wavefront in vector registers.
+//
+// Compare-exchange (i, j) of pass i at position j depends only on (i, j - 1) and (i - 1, j + 1).
+// Give it the time t = 2i + j: both of those come one step earlier, and the compare-exchanges of
+// one time touch disjoint pairs. So K consecutive passes run together: at step s, pass k of the
+// sweep works on the pair (s - 2k, s - 2k + 1). Those K pairs fill a window of 2K neighbouring
+// elements that slides up the array by one element a step; each compare-exchange still sees
+// exactly the two values it sees in the textbook order.
+//
+// In registers the window's pair m (the pass K - 1 - m) sits as e[m] (its lower element) and o[m]
+// (its upper). Lane l of register r holds pair m = l * R + r, so that after a step's min and max
+// the slide is register renaming, except for one in-register shift that takes in the next array
+// element at the top and lets the finished element at the bottom go.
+//
+// Before a pass starts, its pair lies below the array: those places hold the smallest value, so
+// the compare-exchanges there change nothing. After a pass has reached its bound, its lanes are
+// masked off, so no pass compares beyond its bound.
+//
+// Included by one source file per instruction set, each compiled for its own; the vector
+// operations come from an Ops type of that file, and nothing here is shared between them.
+
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+#include "bubble_sort_kernels.h"
+
+// The per-register loops must be unrolled for the registers to stay registers; GCC and Clang
+// leave that to -O3 unless told.
+#if defined(__clang__)
+#define SORTDEMO_UNROLL _Pragma("unroll")
+#elif defined(__GNUC__)
+#define SORTDEMO_UNROLL _Pragma("GCC unroll 32")
+#else
+#define SORTDEMO_UNROLL
+#endif
+
+namespace wavefront {
+
+#if defined(__GNUC__) || defined(__clang__)
+#define SORTDEMO_ALWAYS_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define SORTDEMO_ALWAYS_INLINE __forceinline
+#else
+#define SORTDEMO_ALWAYS_INLINE inline
+#endif
+
+// The two halves of the compare-exchanges of the pairs in register r. With Masked, pair
+// m = l * R + r takes part only while m < active; the others keep their values.
+template <class Ops, int R, bool Masked>
+SORTDEMO_ALWAYS_INLINE typename Ops::Reg lowestOf(typename Ops::Reg x, typename Ops::Reg y,
+                                                  std::int32_t active, int r) {
+    if constexpr (Masked) {
+        const auto on = Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
+        return Ops::select(on, Ops::min(x, y), x);
+    } else {
+        return Ops::min(x, y);
+    }
+}
+
+template <class Ops, int R, bool Masked>
+SORTDEMO_ALWAYS_INLINE typename Ops::Reg highestOf(typename Ops::Reg x, typename Ops::Reg y,
+                                                   std::int32_t active, int r) {
+    if constexpr (Masked) {
+        const auto on = Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
+        return Ops::select(on, Ops::max(x, y), y);
+    } else {
+        return Ops::max(x, y);
+    }
+}
+
+// One step of the wavefront: every active pair's compare-exchange, then the slide by one
+// element, the finished bottom element going to *leaving and *entering coming in at the top.
+// With Masked, pair m takes part only while m < active.
+template <class Ops, int R, bool Masked>
+SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg (&o)[R],
+                                    std::int32_t* leaving, const std::int32_t* entering,
+                                    std::int32_t active = 0) {
+    // In place, register by register, so that little more than the window itself is live: the
+    // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
+    // by constants, so the compiler can keep the window in registers.
+    const typename Ops::Reg bottom = lowestOf<Ops, R, Masked>(e[0], o[0], active, 0);
+    e[0] = highestOf<Ops, R, Masked>(e[0], o[0], active, 0);
+    [&]<int... r>(std::integer_sequence<int, r...>) {
+        ((o[r] = lowestOf<Ops, R, Masked>(e[r + 1], o[r + 1], active, r + 1),
+          e[r + 1] = highestOf<Ops, R, Masked>(e[r + 1], o[r + 1], active, r + 1)),
+         ...);
+    }
+    (std::make_integer_sequence<int, R - 1>{});
+    *leaving = Ops::firstLane(bottom);
+    o[R - 1] = Ops::shiftInTop(bottom, Ops::loadBroadcast(entering));
+}
+
+// One sweep: passes 0 .. K-1 over a[0 .. len), len > K, each pass k comparing up to position
+// len - 2 - k.
+template <class Ops, int R>
+inline void sweep(std::int32_t* a, std::int32_t len) {
+    using Reg = typename Ops::Reg;
+    constexpr int L = Ops::lanes;
+    constexpr std::int32_t K = R * L;
+    static const std::int32_t kAboveTheArray = std::numeric_limits<std::int32_t>::max();
+    std::int32_t belowTheArray = 0;  // finished elements of places below the array go here
+
+    const Reg lowest = Ops::broadcast(std::numeric_limits<std::int32_t>::min());
+    Reg e[R];
+    Reg o[R];
+    [&]<int... r>(std::integer_sequence<int, r...>) {
+        ((e[r] = lowest, o[r] = lowest), ...);
+    }
+    (std::make_integer_sequence<int, R>{});
+    // Step 0: only pass 0 is on the array, at the pair (0, 1).
+    e[R - 1] = Ops::shiftInTop(lowest, Ops::broadcast(a[0]));
+    o[R - 1] = Ops::shiftInTop(lowest, Ops::broadcast(a[1]));
+
+    // At step s the element at s - 2K + 2 leaves the window and the one at s + 2 enters.
+    const std::int32_t lastStep = len + K - 3;  // the last pass's last compare-exchange
+    const std::int32_t lastFullStep = len - 2;  // every pass still inside its bound
+    const auto enteringAt = [&](std::int32_t s) {
+        return s + 2 < len ? a + s + 2 : &kAboveTheArray;
+    };
+    std::int32_t s = 0;
+    // The window's bottom is still below the array.
+    for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
+        advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s));
+    }
+    // The hot loop: the window wholly on the array.
+    for (; s + 2 < len; ++s) {
+        advance<Ops, R, false>(e, o, a + s - 2 * K + 2, a + s + 2);
+    }
+    for (; s <= lastFullStep; ++s) {
+        advance<Ops, R, false>(e, o, s >= 2 * K - 2 ? a + s - 2 * K + 2 : &belowTheArray,
+                               &kAboveTheArray);
+    }
+    // The passes end one after another, the newest (pair K - 1) first: pair m takes part while
+    // m <= lastStep - s.
+    for (; s <= lastStep; ++s) {
+        advance<Ops, R, true>(e, o, s >= 2 * K - 2 ? a + s - 2 * K + 2 : &belowTheArray,
+                              &kAboveTheArray, lastStep - s + 1);
+    }
+
+    // Every pass is done: the window's lower half is a[len - K .. len), the upper half lies
+    // above the array.
+    std::int32_t lower[R][L];
+    std::int32_t upper[R][L];
+    [&]<int... r>(std::integer_sequence<int, r...>) {
+        ((Ops::store(lower[r], e[r]), Ops::store(upper[r], o[r])), ...);
+    }
+    (std::make_integer_sequence<int, R>{});
+    for (std::int32_t offset = 0; offset < K; ++offset) {
+        const std::int32_t m = offset / 2;
+        a[len - K + offset] = (offset % 2 == 0 ? lower : upper)[m % R][m / R];
+    }
+}
+
+// The whole sort: sweeps of K passes while more than K passes remain, narrower sweeps for what
+// is left, and the scalar kernel for the last few passes.
+template <class Ops, int R>
+inline void sort(std::int32_t* a, std::int32_t n) {
+    std::int32_t len = n;
+    while (len > R * Ops::lanes) {
+        sweep<Ops, R>(a, len);
+        len -= R * Ops::lanes;
+    }
+    while (len > Ops::lanes) {
+        sweep<Ops, 1>(a, len);
+        len -= Ops::lanes;
+    }
+    bubbleSortScalar(a, len);
+}
+
+}  // namespace wavefront
