@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the tests need, then builds and runs every suite: the native tests, all of them
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build's tests and the
-# end-to-end table under Wine, and the formatting check. Stops at the first failure.
+# Installs what the tests need, then builds and runs every suite: the native tests (valgrind's
+# memcheck among them), all of them again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the Windows build's tests and the end-to-end table under Wine, the dialogue fuzzer, and the
+# formatting check. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64
+    g++-mingw-w64-x86-64 wine wine64 valgrind
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -31,12 +32,16 @@ cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 step "all tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSORTDEMO_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTDEMO_SANITIZE=ON \
+    -DSORTDEMO_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest --output-on-failure -j "$jobs")
 
 step "the Windows build's unit tests under Wine"
 (cd build-win && ctest --output-on-failure)
+
+step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
+bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
 
 step "formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

@@ -1,0 +1,92 @@
+// Coverage-guided fuzzing of the whole dialogue: input bytes in, through the reading of the count
+// and the values, both sorts and the printing. Besides the sanitizers' checks, every run must keep
+// the program's rules: on success both result lines are the input's first count values in
+// ascending order; on failure exactly one "error: " line and no result line.
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialogue.h"
+
+namespace {
+
+// The input's white-space separated tokens, read independently of the program's reader.
+std::vector<std::string_view> tokens(std::string_view text) {
+    std::vector<std::string_view> found;
+    std::size_t k = 0;
+    const auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (k < text.size()) {
+        while (k < text.size() && isSpace(text[k])) {
+            ++k;
+        }
+        const std::size_t start = k;
+        while (k < text.size() && !isSpace(text[k])) {
+            ++k;
+        }
+        if (k > start) {
+            found.push_back(text.substr(start, k - start));
+        }
+    }
+    return found;
+}
+
+std::int64_t parse(std::string_view token) {
+    if (!token.empty() && token[0] == '+') {
+        token.remove_prefix(1);
+    }
+    std::int64_t value = 0;
+    std::from_chars(token.data(), token.data() + token.size(), value);
+    return value;
+}
+
+void require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::istringstream in(text);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runSortDialogue(in, out, err);
+    const std::string output = out.str();
+    const std::string errors = err.str();
+    const std::string bubbleLabel = "\nSorted using Bubble Sort: ";
+    const std::string stdLabel = "Sorted using std::sort: ";
+
+    if (status == 1) {
+        require(errors.rfind("error: ", 0) == 0);
+        require(std::count(errors.begin(), errors.end(), '\n') == 1 && errors.back() == '\n');
+        require(output.find("Sorted using") == std::string::npos);
+        return 0;
+    }
+    require(status == 0 && errors.empty());
+
+    const std::vector<std::string_view> words = tokens(text);
+    require(!words.empty());
+    const std::int64_t count = std::max<std::int64_t>(parse(words[0]), 0);
+    require(static_cast<std::int64_t>(words.size()) >= count + 1);
+    std::vector<std::int64_t> expected;
+    for (std::int64_t k = 1; k <= count; ++k) {
+        expected.push_back(parse(words[static_cast<std::size_t>(k)]));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::string line;
+    for (const std::int64_t value : expected) {
+        line += std::to_string(value) + " ";
+    }
+    const std::string tail = bubbleLabel + line + "\n" + stdLabel + line + "\n";
+    require(output.size() >= tail.size() &&
+            output.compare(output.size() - tail.size(), tail.size(), tail) == 0);
+    return 0;
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Measures the program's run time and peak memory (maximum resident set size) on random numbers
+# piped in: by default 200,000 numbers, which must stay within 32 MB, and 1,000,000.
+#   scripts/memory.sh [COUNT ...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+ensure_packages cmake make g++ time
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-bench -j "$(nproc)" --target sortdemo >/dev/null
+
+status=0
+for count in "${@:-200000 1000000}"; do
+    for n in $count; do
+        input=$(mktemp)
+        awk -v n="$n" 'BEGIN { srand(7); print n;
+                               for (k = 0; k < n; ++k) printf "%d ", int(rand() * 4294967296) - 2147483648;
+                               print "" }' >"$input"
+        report=$( { /usr/bin/time -f '%e %M' build-bench/src/sortdemo <"$input" >/dev/null; } 2>&1)
+        rm -f "$input"
+        read -r seconds kilobytes <<<"$(tail -n 1 <<<"$report")"
+        printf '%8d numbers: %6.2f s, peak memory %6.1f MB\n' "$n" "$seconds" \
+            "$(echo "scale=1; $kilobytes / 1024" | bc)"
+        if [ "$n" -eq 200000 ] && [ "$kilobytes" -gt $((32 * 1024)) ]; then
+            echo "  over the 32 MB allowed for 200,000 numbers"
+            status=1
+        fi
+    done
+done
+exit "$status"
