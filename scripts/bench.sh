@@ -39,5 +39,5 @@ done
 fastMedian=$(printf '%s\n' "${fast[@]}" | median)
 referenceMedian=$(printf '%s\n' "${reference[@]}" | median)
 printf '\nwhole program, 65536 random numbers, median of %d runs:\n' "$repetitions"
-printf '  sortdemo %ss, with the textbook loops %ss: %sx\n' "$fastMedian" "$referenceMedian" \
-    "$(echo "scale=1; $referenceMedian / $fastMedian" | bc)"
+printf '  sortdemo %.3f s, with the textbook loops %.3f s: %.1fx\n' "$fastMedian" \
+    "$referenceMedian" "$(echo "scale=2; $referenceMedian / $fastMedian" | bc)"
