@@ -40,6 +40,11 @@ cmake --build build-asan -j "$jobs"
 step "the Windows build's unit tests under Wine"
 (cd build-win && ctest --output-on-failure)
 
+step "the Windows package"
+(cd build-win && cpack -G ZIP -B "$root/build-win/packages" >/dev/null)
+cmake -E tar tf build-win/packages/sortdemo-*-win64.zip | tee /dev/stderr |
+    grep -q 'sortdemo.exe' && echo "the .zip holds sortdemo.exe and the README"
+
 step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
 bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
 
