@@ -42,8 +42,9 @@ step "the Windows build's unit tests under Wine"
 
 step "the Windows package"
 (cd build-win && cpack -G ZIP -B "$root/build-win/packages" >/dev/null)
-cmake -E tar tf build-win/packages/sortdemo-*-win64.zip | tee /dev/stderr |
-    grep -q 'sortdemo.exe' && echo "the .zip holds sortdemo.exe and the README"
+listing=$(cmake -E tar tf build-win/packages/sortdemo-*-win64.zip)
+echo "$listing"
+grep -q 'sortdemo.exe' <<<"$listing" && grep -q 'README.md' <<<"$listing"
 
 step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
 bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"

@@ -49,6 +49,14 @@ Values makeInput(const Shape& shape, std::int32_t n, std::mt19937& random) {
     return values;
 }
 
+}  // namespace
+
+void PrintTo(const KernelInfo& kernel, std::ostream* os) {
+    *os << kernel.name;
+}
+
+namespace {
+
 class KernelTest : public ::testing::TestWithParam<KernelInfo> {
   protected:
     void SetUp() override {

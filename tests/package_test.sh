@@ -8,7 +8,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 (cd "$build" && cpack -G DEB -B "$scratch/out" >/dev/null)
 deb=$(ls "$scratch"/out/*.deb)
-dpkg-deb -I "$deb" | grep -q 'Package: sortdemo'
+info=$(dpkg-deb -I "$deb")
+grep -q 'Package: sortdemo' <<<"$info"
 dpkg -x "$deb" "$scratch/root"
 output=$(printf '3 2 1 3' | "$scratch/root/usr/bin/sortdemo")
 expected=$'Enter how many numbers to sort: Enter 3 numbers:\n\nSorted using Bubble Sort: 1 2 3 \nSorted using std::sort: 1 2 3 '
