@@ -3,7 +3,7 @@ ensure_packages() {
     local missing=()
     local package
     for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ] ||
             missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
