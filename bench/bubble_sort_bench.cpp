@@ -58,6 +58,9 @@ void runSort(benchmark::State& state, const std::string& shape, BubbleSortKernel
 // Collects the medians so that the ratios can be printed after the normal report.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    // Plain text: the report is meant to be read in logs and pasted, not only on a terminal.
+    RatioReporter() : ConsoleReporter(OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -128,9 +131,13 @@ int main(int argc, char** argv) {
                                                  runSort(state, shape, chosen);
                                              }
                                          })
+                ->Arg(2)
+                ->Arg(3)
+                ->Arg(4)
                 ->Arg(8)
                 ->Arg(16)
                 ->Arg(32)
+                ->Arg(48)
                 ->Arg(64)
                 ->Arg(128)
                 ->Arg(1024)
@@ -144,7 +151,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios(kernels, {8, 16, 32, 64, 128});
+    reporter.printRatios(kernels, {2, 3, 4, 8, 16, 32, 48, 64, 128});
     reporter.printRatios(kernels, {1024, 8192, 65536});
     benchmark::Shutdown();
     return 0;

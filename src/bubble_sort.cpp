@@ -25,8 +25,9 @@ std::vector<KernelInfo> bubbleSortKernels() {
     return kernels;
 }
 
-// Below this many elements the vector setup costs more than it saves (see scripts/bench.sh).
-constexpr std::int32_t kVectorCutoff = 16;
+// Below this many elements the vector kernels run only their narrow, latency-bound sweeps and the
+// scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64).
+constexpr std::int32_t kVectorCutoff = 48;
 
 BubbleSortKernel chooseBubbleSortKernel(std::int32_t n) {
 #ifdef SORTDEMO_HAVE_VECTOR_KERNELS

@@ -7,8 +7,8 @@
 // a[0..n) as the textbook loops, with the same result; they differ only in the order in which
 // compare-exchanges that do not depend on each other run.
 
-// One pass at a time, the value being carried up kept in a register and the compare-exchange
-// done with min and max rather than a branch.
+// Portable: four passes at a time, each one element behind the previous, each pass's carried
+// value kept in a register and the compare-exchange done with min and max rather than a branch.
 void bubbleSortScalar(std::int32_t* a, std::int32_t n);
 
 #if defined(__x86_64__) || defined(_M_X64)

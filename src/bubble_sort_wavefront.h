@@ -154,7 +154,7 @@ inline void sweep(std::int32_t* a, std::int32_t len) {
     }
 }
 
-// The whole sort: sweeps of K passes while more than K passes remain, narrower sweeps for what
+// The whole sort: sweeps of K passes while at least K passes remain, narrower sweeps for what
 // is left, and the scalar kernel for the last few passes.
 template <class Ops, int R>
 inline void sort(std::int32_t* a, std::int32_t n) {
