@@ -47,27 +47,20 @@ namespace wavefront {
 #define SORTDEMO_ALWAYS_INLINE inline
 #endif
 
-// The two halves of the compare-exchanges of the pairs in register r. With Masked, pair
-// m = l * R + r takes part only while m < active; the others keep their values.
+// The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
+// smaller ones. With Masked, pair m = l * R + r takes part only while m < active; the others are
+// left as they are, which in the sliding layout means smaller gets x and x gets y.
 template <class Ops, int R, bool Masked>
-SORTDEMO_ALWAYS_INLINE typename Ops::Reg lowestOf(typename Ops::Reg x, typename Ops::Reg y,
-                                                  std::int32_t active, int r) {
+SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
+                                            typename Ops::Reg& smaller, std::int32_t active,
+                                            int r) {
     if constexpr (Masked) {
         const auto on = Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
-        return Ops::select(on, Ops::min(x, y), x);
+        smaller = Ops::select(on, Ops::min(x, y), x);
+        x = Ops::select(on, Ops::max(x, y), y);
     } else {
-        return Ops::min(x, y);
-    }
-}
-
-template <class Ops, int R, bool Masked>
-SORTDEMO_ALWAYS_INLINE typename Ops::Reg highestOf(typename Ops::Reg x, typename Ops::Reg y,
-                                                   std::int32_t active, int r) {
-    if constexpr (Masked) {
-        const auto on = Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
-        return Ops::select(on, Ops::max(x, y), y);
-    } else {
-        return Ops::max(x, y);
+        smaller = Ops::min(x, y);
+        x = Ops::max(x, y);
     }
 }
 
@@ -81,12 +74,10 @@ SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg
     // In place, register by register, so that little more than the window itself is live: the
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
-    const typename Ops::Reg bottom = lowestOf<Ops, R, Masked>(e[0], o[0], active, 0);
-    e[0] = highestOf<Ops, R, Masked>(e[0], o[0], active, 0);
+    typename Ops::Reg bottom;
+    compareExchange<Ops, R, Masked>(e[0], o[0], bottom, active, 0);
     [&]<int... r>(std::integer_sequence<int, r...>) {
-        ((o[r] = lowestOf<Ops, R, Masked>(e[r + 1], o[r + 1], active, r + 1),
-          e[r + 1] = highestOf<Ops, R, Masked>(e[r + 1], o[r + 1], active, r + 1)),
-         ...);
+        (compareExchange<Ops, R, Masked>(e[r + 1], o[r + 1], o[r], active, r + 1), ...);
     }
     (std::make_integer_sequence<int, R - 1>{});
     *leaving = Ops::firstLane(bottom);
