@@ -27,16 +27,6 @@
 
 #include "bubble_sort_kernels.h"
 
-// The per-register loops must be unrolled for the registers to stay registers; GCC and Clang
-// leave that to -O3 unless told.
-#if defined(__clang__)
-#define SORTDEMO_UNROLL _Pragma("unroll")
-#elif defined(__GNUC__)
-#define SORTDEMO_UNROLL _Pragma("GCC unroll 32")
-#else
-#define SORTDEMO_UNROLL
-#endif
-
 namespace wavefront {
 
 #if defined(__GNUC__) || defined(__clang__)
