@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bubble_sort.h"
@@ -106,30 +108,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> kernels = {"reference"};
-    std::vector<std::pair<std::string, BubbleSortKernel>> entries = {{"reference", nullptr}};
+    // Each column's kernel for n elements; no kernel means the textbook loops.
+    using Chooser = std::function<BubbleSortKernel(std::int32_t n)>;
+    std::vector<std::pair<std::string, Chooser>> columns = {
+        {"reference", [](std::int32_t) -> BubbleSortKernel { return nullptr; }}};
     for (const KernelInfo& kernel : bubbleSortKernels()) {
         if (kernel.supported) {
-            kernels.push_back(kernel.name);
-            entries.emplace_back(kernel.name, kernel.sort);
+            columns.emplace_back(kernel.name, [sort = kernel.sort](std::int32_t) { return sort; });
         }
     }
-    kernels.push_back("dispatched");
-    entries.emplace_back("dispatched", nullptr);
+    columns.emplace_back("dispatched", chooseBubbleSortKernel);
 
-    for (const auto& [name, kernel] : entries) {
+    std::vector<std::string> names;
+    for (const auto& [name, choose] : columns) {
+        names.push_back(name);
         for (const std::string shape : {"random", "ascending", "descending"}) {
-            const bool dispatched = name == "dispatched";
-            const BubbleSortKernel chosen = kernel;
             benchmark::RegisterBenchmark((name + "/" + shape).c_str(),
-                                         [shape, chosen, dispatched](benchmark::State& state) {
-                                             if (dispatched) {
-                                                 const auto n =
-                                                     static_cast<std::int32_t>(state.range(0));
-                                                 runSort(state, shape, chooseBubbleSortKernel(n));
-                                             } else {
-                                                 runSort(state, shape, chosen);
-                                             }
+                                         [shape, choose](benchmark::State& state) {
+                                             const auto n =
+                                                 static_cast<std::int32_t>(state.range(0));
+                                             runSort(state, shape, choose(n));
                                          })
                 ->Arg(2)
                 ->Arg(3)
@@ -151,8 +149,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios(kernels, {2, 3, 4, 8, 16, 32, 48, 64, 128});
-    reporter.printRatios(kernels, {1024, 8192, 65536});
+    reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128});
+    reporter.printRatios(names, {1024, 8192, 65536});
     benchmark::Shutdown();
     return 0;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks the bubble sort: every kernel this machine runs against the textbook loops, for
-# n = 1024, 8192 and 65536 and random, ascending and descending input (medians of repeated runs,
-# interleaved), then the whole program on 65536 random numbers against the same program built
-# with the textbook loops. Prints ns per compare-exchange and speed-ups.
+# n = 2 to 128 and 1024, 8192 and 65536, on random, ascending and descending input (medians of
+# repeated runs, interleaved), then the whole program on 65536 random numbers against the same
+# program built with the textbook loops. Prints ns per compare-exchange and speed-ups.
 #   scripts/bench.sh [REPETITIONS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,9 +20,7 @@ cmake --build build-bench -j "$(nproc)" --target bubble_sort_bench sortdemo sort
 # The whole program: the same 65536 random numbers piped into both builds, runs interleaved.
 input=$(mktemp)
 trap 'rm -f "$input"' EXIT
-awk 'BEGIN { srand(42); n = 65536; print n;
-             for (k = 0; k < n; ++k) printf "%d ", int(rand() * 4294967296) - 2147483648;
-             print "" }' >"$input"
+bash scripts/random_numbers.sh 65536 42 >"$input"
 seconds() {
     local start end
     start=$(date +%s%N)

@@ -9,22 +9,20 @@ ensure_packages cmake make g++ time
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)" --target sortdemo >/dev/null
 
+counts=("$@")
+[ ${#counts[@]} -gt 0 ] || counts=(200000 1000000)
 status=0
-for count in "${@:-200000 1000000}"; do
-    for n in $count; do
-        input=$(mktemp)
-        awk -v n="$n" 'BEGIN { srand(7); print n;
-                               for (k = 0; k < n; ++k) printf "%d ", int(rand() * 4294967296) - 2147483648;
-                               print "" }' >"$input"
-        report=$( { /usr/bin/time -f '%e %M' build-bench/src/sortdemo <"$input" >/dev/null; } 2>&1)
-        rm -f "$input"
-        read -r seconds kilobytes <<<"$(tail -n 1 <<<"$report")"
-        printf '%8d numbers: %6.2f s, peak memory %6.1f MB\n' "$n" "$seconds" \
-            "$(echo "scale=1; $kilobytes / 1024" | bc)"
-        if [ "$n" -eq 200000 ] && [ "$kilobytes" -gt $((32 * 1024)) ]; then
-            echo "  over the 32 MB allowed for 200,000 numbers"
-            status=1
-        fi
-    done
+for n in "${counts[@]}"; do
+    input=$(mktemp)
+    bash scripts/random_numbers.sh "$n" 7 >"$input"
+    report=$( { /usr/bin/time -f '%e %M' build-bench/src/sortdemo <"$input" >/dev/null; } 2>&1)
+    rm -f "$input"
+    read -r seconds kilobytes <<<"$(tail -n 1 <<<"$report")"
+    printf '%8d numbers: %6.2f s, peak memory %6.1f MB\n' "$n" "$seconds" \
+        "$(echo "scale=1; $kilobytes / 1024" | bc)"
+    if [ "$n" -eq 200000 ] && [ "$kilobytes" -gt $((32 * 1024)) ]; then
+        echo "  over the 32 MB allowed for 200,000 numbers"
+        status=1
+    fi
 done
 exit "$status"
