@@ -44,7 +44,7 @@ void runSort(benchmark::State& state, const std::string& shape, BubbleSortKernel
         if (kernel == nullptr) {
             bubbleSortReference(values);
         } else {
-            kernel(values.data(), n);
+            kernel(values.data(), n, nullptr);
         }
         benchmark::DoNotOptimize(values.data());
         benchmark::ClobberMemory();
@@ -120,7 +120,10 @@ int main(int argc, char** argv) {
     columns.emplace_back("dispatched", chooseBubbleSortKernel);
 
     std::vector<std::string> names;
-    for (const auto& [name, choose] : columns) {
+    // Plain names rather than a structured binding: Clang before 16 cannot capture one.
+    for (const auto& column : columns) {
+        const std::string& name = column.first;
+        const Chooser& choose = column.second;
         names.push_back(name);
         for (const std::string shape : {"random", "ascending", "descending"}) {
             benchmark::RegisterBenchmark((name + "/" + shape).c_str(),

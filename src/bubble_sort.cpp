@@ -42,11 +42,12 @@ BubbleSortKernel chooseBubbleSortKernel(std::int32_t n) {
     return bubbleSortScalar;
 }
 
-void bubbleSort(std::vector<std::int32_t>& values) {
+void bubbleSort(std::vector<std::int32_t>& values, SortProgress* progress) {
 #ifdef SORTDEMO_REFERENCE_BUBBLE_SORT
+    static_cast<void>(progress);
     bubbleSortReference(values);
 #else
     const auto n = static_cast<std::int32_t>(values.size());
-    chooseBubbleSortKernel(n)(values.data(), n);
+    chooseBubbleSortKernel(n)(values.data(), n, progress);
 #endif
 }

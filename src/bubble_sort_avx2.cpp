@@ -39,6 +39,6 @@ struct Avx2Ops {
 #define SORTDEMO_AVX2_REGISTERS 6
 #endif
 
-void bubbleSortAvx2(std::int32_t* a, std::int32_t n) {
-    wavefront::sort<Avx2Ops, SORTDEMO_AVX2_REGISTERS>(a, n);
+void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<Avx2Ops, SORTDEMO_AVX2_REGISTERS>(a, n, progress);
 }

@@ -34,6 +34,6 @@ struct Avx512Ops {
 #define SORTDEMO_AVX512_REGISTERS 8
 #endif
 
-void bubbleSortAvx512(std::int32_t* a, std::int32_t n) {
-    wavefront::sort<Avx512Ops, SORTDEMO_AVX512_REGISTERS>(a, n);
+void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<Avx512Ops, SORTDEMO_AVX512_REGISTERS>(a, n, progress);
 }

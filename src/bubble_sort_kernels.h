@@ -3,22 +3,25 @@
 #include <cstdint>
 #include <vector>
 
+#include "sort_progress.h"
+
 // The implementations of the bubble sort. Each does the same n(n-1)/2 compare-exchanges on
 // a[0..n) as the textbook loops, with the same result; they differ only in the order in which
-// compare-exchanges that do not depend on each other run.
+// compare-exchanges that do not depend on each other run. Each tells progress, when it is given
+// one, how much is left after every group of passes.
 
 // Portable: four passes at a time, each one element behind the previous, each pass's carried
 // value kept in a register and the compare-exchange done with min and max rather than a branch.
-void bubbleSortScalar(std::int32_t* a, std::int32_t n);
+void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define SORTDEMO_HAVE_VECTOR_KERNELS 1
 // Many passes at once as a diagonal wavefront in vector registers (see bubble_sort_wavefront.h).
-void bubbleSortAvx2(std::int32_t* a, std::int32_t n);
-void bubbleSortAvx512(std::int32_t* a, std::int32_t n);
+void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #endif
 
-using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n);
+using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
 struct KernelInfo {
     const char* name;

@@ -52,13 +52,19 @@ inline void fusedPasses(std::int32_t* a, std::int32_t last, std::index_sequence<
 
 }  // namespace
 
-void bubbleSortScalar(std::int32_t* a, std::int32_t n) {
+void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress) {
     constexpr int kFused = 4;
     std::int32_t last = n - 1;  // pass i runs over a[0..n-1-i]
     for (; last >= kFused; last -= kFused) {
         fusedPasses<kFused>(a, last, std::make_index_sequence<kFused>{});
+        if (progress != nullptr) {
+            progress->unsortedPrefix(last + 1 - kFused);
+        }
     }
     for (; last >= 1; --last) {
         singlePass(a, last);
+        if (progress != nullptr) {
+            progress->unsortedPrefix(last);
+        }
     }
 }

@@ -108,16 +108,17 @@ inline void sweep(std::int32_t* a, std::int32_t len) {
     }
     // The hot loop: the window wholly on the array.
     for (; s + 2 < len; ++s) {
-        advance<Ops, R, false>(e, o, a + s - 2 * K + 2, a + s + 2);
+        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2);
     }
+    // The top has passed the array's end. Reached only from the hot loop, so the bottom is on
+    // the array.
     for (; s <= lastFullStep; ++s) {
-        advance<Ops, R, false>(e, o, s >= 2 * K - 2 ? a + s - 2 * K + 2 : &belowTheArray,
-                               &kAboveTheArray);
+        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &kAboveTheArray);
     }
     // The passes end one after another, the newest (pair K - 1) first: pair m takes part while
-    // m <= lastStep - s.
+    // m <= lastStep - s. A short array can get here with the bottom still below it.
     for (; s <= lastStep; ++s) {
-        advance<Ops, R, true>(e, o, s >= 2 * K - 2 ? a + s - 2 * K + 2 : &belowTheArray,
+        advance<Ops, R, true>(e, o, s >= 2 * K - 2 ? a + (s - 2 * K + 2) : &belowTheArray,
                               &kAboveTheArray, lastStep - s + 1);
     }
 
@@ -136,19 +137,25 @@ inline void sweep(std::int32_t* a, std::int32_t len) {
 }
 
 // The whole sort: sweeps of K passes while at least K passes remain, narrower sweeps for what
-// is left, and the scalar kernel for the last few passes.
+// is left, and the scalar kernel for the last few passes. Progress is told between sweeps.
 template <class Ops, int R>
-inline void sort(std::int32_t* a, std::int32_t n) {
+inline void sort(std::int32_t* a, std::int32_t n, SortProgress* progress) {
     std::int32_t len = n;
     while (len > R * Ops::lanes) {
         sweep<Ops, R>(a, len);
         len -= R * Ops::lanes;
+        if (progress != nullptr) {
+            progress->unsortedPrefix(len);
+        }
     }
     while (len > Ops::lanes) {
         sweep<Ops, 1>(a, len);
         len -= Ops::lanes;
+        if (progress != nullptr) {
+            progress->unsortedPrefix(len);
+        }
     }
-    bubbleSortScalar(a, len);
+    bubbleSortScalar(a, len, progress);
 }
 
 }  // namespace wavefront

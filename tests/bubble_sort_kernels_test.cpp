@@ -71,7 +71,7 @@ class KernelTest : public ::testing::TestWithParam<KernelInfo> {
             Values expected = makeInput(shape, n, random);
             Values actual = expected;
             bubbleSortReference(expected);
-            GetParam().sort(actual.data(), n);
+            GetParam().sort(actual.data(), n, nullptr);
             ASSERT_EQ(actual, expected) << shape.name << ", n = " << n;
         }
     }
@@ -101,7 +101,7 @@ TEST_P(KernelTest, SixtyFiveThousandAndOne) {
         Values values = makeInput(shape, 65537, random);
         Values expected = values;
         std::sort(expected.begin(), expected.end());
-        GetParam().sort(values.data(), 65537);
+        GetParam().sort(values.data(), 65537, nullptr);
         ASSERT_EQ(values, expected) << shape.name;
     }
 }
@@ -115,10 +115,34 @@ TEST_P(KernelTest, StaysInsideItsRange) {
                       [&] { return static_cast<std::int32_t>(random()); });
         values.front() = kMax;
         values.back() = kMin;
-        GetParam().sort(values.data() + 1, n);
+        GetParam().sort(values.data() + 1, n, nullptr);
         EXPECT_EQ(values.front(), kMax);
         EXPECT_EQ(values.back(), kMin);
         EXPECT_TRUE(std::is_sorted(values.begin() + 1, values.end() - 1)) << n;
+    }
+}
+
+// What is left shrinks from report to report down to a single element, so a progress line
+// moves on and ends at 100%.
+class RecordedProgress : public SortProgress {
+  public:
+    std::vector<std::int32_t> lengths;
+    void unsortedPrefix(std::int32_t length) override { lengths.push_back(length); }
+};
+
+TEST_P(KernelTest, ReportsProgressDownToTheEnd) {
+    std::mt19937 random(5);
+    for (const std::int32_t n : {2, 100, 1000, 5000}) {
+        Values values = makeInput(shapes()[0], n, random);
+        RecordedProgress progress;
+        GetParam().sort(values.data(), n, &progress);
+        ASSERT_FALSE(progress.lengths.empty()) << n;
+        EXPECT_TRUE(std::is_sorted(progress.lengths.rbegin(), progress.lengths.rend()) &&
+                    std::adjacent_find(progress.lengths.begin(), progress.lengths.end()) ==
+                        progress.lengths.end())
+            << n;
+        EXPECT_EQ(progress.lengths.back(), 1) << n;
+        EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << n;
     }
 }
 
