@@ -40,21 +40,23 @@ std::string quoteForTerminal(std::string_view bytes, bool cut) {
     return quoted;
 }
 
-TokenResult readNumber(std::istream& in) {
-    if (std::ostream* tied = in.tie()) {
-        tied->flush();
-    }
+namespace {
+
+TokenResult readToken(std::istream& in) {
     using Traits = std::istream::traits_type;
     constexpr int eof = Traits::eof();
     std::streambuf* buffer = in.rdbuf();
 
+    TokenResult result;
     int c = buffer->sgetc();
     while (c != eof && isSpace(c)) {
+        result.lastByte = c;
+        ++result.bytesTaken;
         c = buffer->snextc();
     }
     if (c == eof) {
         in.setstate(std::ios::eofbit);
-        return {};
+        return result;
     }
 
     // One pass over the token: keep its first bytes for a message, check its form and build the
@@ -68,6 +70,7 @@ TokenResult readNumber(std::istream& in) {
     bool hasDigits = false;
     std::int64_t magnitude = 0;
     for (; c != eof && !isSpace(c); c = buffer->snextc(), ++length) {
+        result.lastByte = c;
         if (length < kShownBytes) {
             head[length] = Traits::to_char_type(c);
         }
@@ -85,9 +88,11 @@ TokenResult readNumber(std::istream& in) {
     }
     if (c == eof) {
         in.setstate(std::ios::eofbit);
+    } else {
+        result.lastByte = c;
     }
+    result.bytesTaken += length;
 
-    TokenResult result;
     if (wellFormed && hasDigits && magnitude <= (negative ? kLimit : kLimit - 1)) {
         result.kind = TokenKind::number;
         result.value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
@@ -97,4 +102,35 @@ TokenResult readNumber(std::istream& in) {
     const std::size_t shownLength = length < kShownBytes ? length : kShownBytes;
     result.shown = quoteForTerminal({head.data(), shownLength}, length > kShownBytes);
     return result;
+}
+
+}  // namespace
+
+TokenResult readNumber(std::istream& in) {
+    if (std::ostream* tied = in.tie()) {
+        tied->flush();
+    }
+    if (!in.good()) {
+        return {};
+    }
+    // A read that fails (a terminal that no longer serves this process, a device error) makes
+    // some libraries' stream buffers throw: it is a problem with the input, not a crash.
+    try {
+        return readToken(in);
+    } catch (const std::ios_base::failure&) {
+        in.setstate(std::ios::badbit);
+        TokenResult result;
+        result.kind = TokenKind::unreadable;
+        return result;
+    }
+}
+
+bool deliveredTextEndsLine(std::istream& in, int lastByte) {
+    // The screen's cursor stands after the last byte the terminal delivered, which may lie
+    // beyond what the reader took: take the rest while it is there without waiting.
+    std::streambuf* buffer = in.rdbuf();
+    while (in.good() && buffer->in_avail() > 0) {
+        lastByte = buffer->sbumpc();
+    }
+    return lastByte == '\n';
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -7,17 +8,25 @@
 
 // What reading one whole-number token found. A token is a run of bytes up to white space or the
 // end of the input; a number is an optional sign and decimal digits that fit in 32 bits.
-enum class TokenKind { number, inputEnded, notANumber, outOfRange };
+enum class TokenKind { number, inputEnded, notANumber, outOfRange, unreadable };
 
 struct TokenResult {
     TokenKind kind = TokenKind::inputEnded;
     std::int32_t value = 0;  // set for TokenKind::number
     std::string shown;       // for the other kinds with a token: the token, quoted for a terminal
+    int lastByte = std::istream::traits_type::eof();  // the last byte taken or looked at, if any
+    std::size_t bytesTaken = 0;                       // white space and token taken from the stream
 };
 
 // Reads the next token from in, leaving the white space after it unread. Flushes the stream tied
-// to in first, so a prompt is out before the program waits.
+// to in first, so a prompt is out before the program waits. Once in has reached the end of the
+// input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
+
+// Whether the text delivered so far ends with a line end, given the last byte a read looked at:
+// takes whatever in already holds, without waiting for more. For after a reading problem only,
+// since it consumes the input.
+bool deliveredTextEndsLine(std::istream& in, int lastByte);
 
 // Puts bytes of untrusted input between double quotes, each byte outside printable ASCII written
 // as \xHH; "..." marks a token that was cut short.

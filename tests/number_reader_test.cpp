@@ -69,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"hex", "0x10", TokenKind::notANumber, 0, "\"0x10\""},
         TokenCase{"justAboveLargest", "2147483648", TokenKind::outOfRange, 0, "\"2147483648\""},
         TokenCase{"justBelowSmallest", "-2147483649", TokenKind::outOfRange, 0, "\"-2147483649\""},
+        TokenCase{"smallestThenADigit", "-21474836480", TokenKind::outOfRange, 0,
+                  "\"-21474836480\""},
         TokenCase{"huge", "99999999999999999999999", TokenKind::outOfRange, 0,
                   "\"99999999999999999999999\""},
         TokenCase{"forty", k40, TokenKind::notANumber, 0, quoted(k40)},
@@ -80,8 +82,55 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"escapeSequence", "\x1b[2J", TokenKind::notANumber, 0, "\"\\x1b[2J\""},
         TokenCase{"nulAndHighBytes", std::string("1\0\xff", 3), TokenKind::notANumber, 0,
                   "\"1\\x00\\xff\""},
-        TokenCase{"quoteAndDelete", "\"\x7f", TokenKind::notANumber, 0, "\"\"\\x7f\""}),
+        TokenCase{"quoteAndDelete", "\"\x7f", TokenKind::notANumber, 0, "\"\"\\x7f\""},
+        TokenCase{"printableEnds", "!~", TokenKind::notANumber, 0, "\"!~\""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A terminal delivers the end of the input once per key press, so a buffer is asked again only
+// by a reader that missed it; this one counts such requests. Its first chunk of text can also be
+// made to fail, as a read from a terminal that no longer serves the process does.
+class TerminalLikeBuffer : public std::streambuf {
+  public:
+    TerminalLikeBuffer(std::string text, bool failing)
+        : text_(std::move(text)), failing_(failing) {}
+    int readsAfterTheEnd = 0;
+
+  protected:
+    int_type underflow() override {
+        if (failing_) {
+            throw std::ios_base::failure("input/output error");
+        }
+        if (delivered_) {
+            ++readsAfterTheEnd;
+            return traits_type::eof();
+        }
+        delivered_ = true;
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+        return traits_type::to_int_type(text_[0]);
+    }
+
+  private:
+    std::string text_;
+    bool failing_;
+    bool delivered_ = false;
+};
+
+TEST(ReadNumber, NeverReadsAgainAfterTheEndOfTheInput) {
+    TerminalLikeBuffer buffer("3\n1 2", false);
+    std::istream in(&buffer);
+    for (const std::int32_t expected : {3, 1, 2}) {
+        EXPECT_EQ(readNumber(in).value, expected);
+    }
+    EXPECT_EQ(readNumber(in).kind, TokenKind::inputEnded);
+    EXPECT_EQ(readNumber(in).kind, TokenKind::inputEnded);
+    EXPECT_EQ(buffer.readsAfterTheEnd, 1);
+}
+
+TEST(ReadNumber, ReportsAFailingReadAsUnreadable) {
+    TerminalLikeBuffer buffer("", true);
+    std::istream in(&buffer);
+    EXPECT_EQ(readNumber(in).kind, TokenKind::unreadable);
+}
 
 // Reading stops at the white space after a token, so what follows is still there to read.
 TEST(ReadNumber, LeavesTheRestOfTheInputUnread) {
