@@ -18,13 +18,18 @@ void pauseConsole() {
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <iostream>
 
 namespace {
 
-// The terminal's settings before the wait, for the signal handler to put back.
+constexpr char kPrompt[] = "Press any key to continue . . . ";
+
+// The terminal's settings before the wait and during it, for the signal handlers.
 termios savedSettings{};
+termios oneKeySettings{};
+volatile std::sig_atomic_t continued = 0;  // set when the process is continued after a stop
 
 constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
@@ -35,44 +40,111 @@ extern "C" void restoreAndReraise(int signalNumber) {
     raise(signalNumber);
 }
 
+// Ctrl-Z: the shell gets the terminal back as it was, and the process stops as it would have
+// without us. Returns once the process is continued.
+extern "C" void restoreAndStop(int signalNumber) {
+    const int savedErrno = errno;
+    tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
+    struct sigaction stop {};
+    struct sigaction ours {};
+    stop.sa_handler = SIG_DFL;
+    sigaction(signalNumber, &stop, &ours);
+    sigset_t just{};
+    sigemptyset(&just);
+    sigaddset(&just, signalNumber);
+    continued = 0;
+    sigprocmask(SIG_UNBLOCK, &just, nullptr);
+    raise(signalNumber);
+    sigaction(signalNumber, &ours, nullptr);
+    // A process group without a shell to continue it is not stopped: wait on as before.
+    if (continued == 0) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
+    }
+    errno = savedErrno;
+}
+
+// Continued: in the foreground again, the wait takes up its one-key mode and its prompt where the
+// shell has put its own. In the background it leaves the terminal alone; reading it will stop
+// the process until it is brought to the foreground, and then this runs again.
+extern "C" void resumeWaiting(int) {
+    const int savedErrno = errno;
+    continued = 1;
+    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
+        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
+    }
+    errno = savedErrno;
+}
+
+struct Handler {
+    int signalNumber;
+    void (*handler)(int);
+};
+
+constexpr std::array<Handler, kEndingSignals.size() + 2> kHandlers = {{
+    {kEndingSignals[0], restoreAndReraise},
+    {kEndingSignals[1], restoreAndReraise},
+    {kEndingSignals[2], restoreAndReraise},
+    {kEndingSignals[3], restoreAndReraise},
+    {SIGTSTP, restoreAndStop},
+    {SIGCONT, resumeWaiting},
+}};
+
 }  // namespace
 
 void pauseConsole() {
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedSettings) != 0) {
+    // A key can only be pressed at a terminal, and only a person who sees the prompt presses it:
+    // with the results going to a file or a pipe the program neither writes it nor waits.
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO) ||
+        tcgetattr(STDIN_FILENO, &savedSettings) != 0) {
         return;
     }
 
+    // Job control stays out while the wait is set up and taken down, so a stop or a continue
+    // never finds it half done.
+    sigset_t jobControl{};
+    sigset_t outer{};
+    sigemptyset(&jobControl);
+    sigaddset(&jobControl, SIGTSTP);
+    sigaddset(&jobControl, SIGCONT);
+    sigprocmask(SIG_BLOCK, &jobControl, &outer);
+
     // Handlers go in before the terminal changes, so no signal can leave it changed. A signal the
-    // caller ignores stays ignored.
-    std::array<struct sigaction, kEndingSignals.size()> previous{};
-    struct sigaction restoring {};
-    restoring.sa_handler = restoreAndReraise;
-    sigemptyset(&restoring.sa_mask);
-    for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
-        sigaction(kEndingSignals[k], nullptr, &previous[k]);
-        if (previous[k].sa_handler != SIG_IGN) {
-            sigaction(kEndingSignals[k], &restoring, nullptr);
+    // caller ignores stays ignored (nohup's SIGHUP, a shell without job control's SIGTSTP).
+    std::array<struct sigaction, kHandlers.size()> previous{};
+    for (std::size_t k = 0; k < kHandlers.size(); ++k) {
+        struct sigaction ours {};
+        ours.sa_handler = kHandlers[k].handler;
+        sigemptyset(&ours.sa_mask);
+        sigaction(kHandlers[k].signalNumber, nullptr, &previous[k]);
+        if (previous[k].sa_handler != SIG_IGN || kHandlers[k].signalNumber == SIGCONT) {
+            sigaction(kHandlers[k].signalNumber, &ours, nullptr);
         }
     }
 
     // One key, unechoed, without waiting for Enter; Ctrl-C still raises its signal.
-    termios oneKey = savedSettings;
-    oneKey.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    oneKey.c_cc[VMIN] = 1;
-    oneKey.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &oneKey);
+    oneKeySettings = savedSettings;
+    oneKeySettings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    oneKeySettings.c_cc[VMIN] = 1;
+    oneKeySettings.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
+    std::cout << kPrompt << std::flush;
+    sigprocmask(SIG_SETMASK, &outer, nullptr);
 
-    std::cout << "Press any key to continue . . . " << std::flush;
+    // Interrupted by a signal that did not end the process: wait on. Any other failure (EIO for
+    // a process group the terminal no longer serves) ends the wait rather than spinning.
     char key = 0;
     while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
     }
     // A key that sends several bytes (an arrow, a function key) is one press: drop the rest.
     tcflush(STDIN_FILENO, TCIFLUSH);
 
+    sigprocmask(SIG_BLOCK, &jobControl, nullptr);
     tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
-    for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
-        sigaction(kEndingSignals[k], &previous[k], nullptr);
+    for (std::size_t k = 0; k < kHandlers.size(); ++k) {
+        sigaction(kHandlers[k].signalNumber, &previous[k], nullptr);
     }
+    sigprocmask(SIG_SETMASK, &outer, nullptr);
     std::cout << std::endl;
 }
 

@@ -9,13 +9,67 @@
 #include "bubble_sort.h"
 #include "number_reader.h"
 #include "print_vector.h"
+#include "progress_line.h"
 
 namespace {
 
 constexpr const char* kRange = " is out of range (-2147483648 to 2147483647)";
+constexpr const char* kUnreadable = "the input could not be read";
 
-int fail(std::ostream& err, const std::string& message) {
-    err << "error: " << message << '\n' << std::flush;
+constexpr int kNoByte = std::istream::traits_type::eof();
+
+// Follows whether the terminal's screen line is open, its cursor after a prompt or after text
+// typed without Enter, so that an error line can start a line of its own. Only where standard
+// input and standard error are one person's terminal; pipes and files get no extra byte.
+class ScreenLine {
+  public:
+    ScreenLine(std::istream& in, StandardTerminals terminals)
+        : in_(in),
+          watching_(kInputCanEndMidLine && terminals.input && terminals.error),
+          promptsShown_(terminals.output) {}
+
+    void prompted(bool endsLine) {
+        if (watching_ && promptsShown_) {
+            open_ = !endsLine;
+            lastByte_ = kNoByte;
+            // Text the terminal delivered before the prompt was echoed above it.
+            const std::streamsize waiting = in_.rdbuf()->in_avail();
+            typedBefore_ = waiting > 0 ? static_cast<std::size_t>(waiting) : 0;
+        }
+    }
+
+    void read(const TokenResult& token) {
+        if (token.bytesTaken < typedBefore_ || (token.bytesTaken == typedBefore_ && in_.eof())) {
+            typedBefore_ -= token.bytesTaken;
+            return;
+        }
+        typedBefore_ = 0;
+        if (token.lastByte != kNoByte) {
+            open_ = token.lastByte != '\n';
+            lastByte_ = token.lastByte;
+        }
+    }
+
+    // Whether an error line must be preceded by a line end.
+    bool needsLineEnd() const {
+        if (!watching_ || !open_) {
+            return false;
+        }
+        // The reader may have stopped before the end of the typed line: look at where it ends.
+        return lastByte_ == kNoByte || !deliveredTextEndsLine(in_, lastByte_);
+    }
+
+  private:
+    std::istream& in_;
+    bool watching_;
+    bool promptsShown_;
+    bool open_ = false;
+    int lastByte_ = kNoByte;
+    std::size_t typedBefore_ = 0;  // bytes still to read that were typed before the last prompt
+};
+
+int fail(std::ostream& err, const std::string& message, bool ownLine = false) {
+    err << (ownLine ? "\nerror: " : "error: ") << message << '\n' << std::flush;
     return 1;
 }
 
@@ -24,6 +78,8 @@ std::string countProblem(const TokenResult& count) {
     switch (count.kind) {
         case TokenKind::inputEnded:
             return expected + "the input ended";
+        case TokenKind::unreadable:
+            return expected + kUnreadable;
         case TokenKind::notANumber:
             return expected + "found " + count.shown;
         default:
@@ -36,6 +92,8 @@ std::string valueProblem(const TokenResult& value, std::int32_t position, std::i
     switch (value.kind) {
         case TokenKind::inputEnded:
             return "expected number " + ofSize + ", but the input ended";
+        case TokenKind::unreadable:
+            return "expected number " + ofSize + ", but " + kUnreadable;
         case TokenKind::notANumber:
             return "expected number " + ofSize + ", but found " + value.shown;
         default:
@@ -45,11 +103,15 @@ std::string valueProblem(const TokenResult& value, std::int32_t position, std::i
 
 }  // namespace
 
-int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err) {
+int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
+                    StandardTerminals terminals) {
+    ScreenLine screen(in, terminals);
     out << "Enter how many numbers to sort: ";
+    screen.prompted(false);
     const TokenResult count = readNumber(in);
+    screen.read(count);
     if (count.kind != TokenKind::number) {
-        return fail(err, countProblem(count));
+        return fail(err, countProblem(count), screen.needsLineEnd());
     }
     const std::int32_t size = count.value;
 
@@ -57,11 +119,13 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err) {
     try {
         std::vector<std::int32_t> numbers;
         out << "Enter " << size << " numbers:\n";
+        screen.prompted(true);
         std::int32_t input = 0;
         for (std::int32_t counter = 0; counter < size; ++counter) {
             const TokenResult value = readNumber(in);
+            screen.read(value);
             if (value.kind != TokenKind::number) {
-                return fail(err, valueProblem(value, counter + 1, size));
+                return fail(err, valueProblem(value, counter + 1, size), screen.needsLineEnd());
             }
             input = value.value;
             numbers.push_back(input);
@@ -69,7 +133,10 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err) {
 
         std::vector<std::int32_t> bubbleSorted = numbers;
         std::vector<std::int32_t> stdSorted = numbers;
-        bubbleSort(bubbleSorted);
+        // A long sort shows how far it has come on a terminal, and leaves no trace of it.
+        ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()));
+        bubbleSort(bubbleSorted, terminals.error ? &progress : nullptr);
+        progress.erase();
         std::sort(stdSorted.begin(), stdSorted.end());
 
         out << "\nSorted using Bubble Sort: ";
@@ -77,7 +144,8 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err) {
         out << "Sorted using std::sort: ";
         printVector(stdSorted, out);
     } catch (const std::bad_alloc&) {
-        return fail(err, "not enough memory for " + std::to_string(size) + " numbers");
+        return fail(err, "not enough memory for " + std::to_string(size) + " numbers",
+                    screen.needsLineEnd());
     }
 
     if (!out) {

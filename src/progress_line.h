@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "sort_progress.h"
+
+// The share of a bubble sort of n elements that is done once only a[0..unsortedLength) is left,
+// counted in compare-exchanges: from 0 to 1.
+double sortedShare(std::int32_t n, std::int32_t unsortedLength);
+
+// The status line, for example "sorting 1000000 numbers: 42%, about 6 s left".
+std::string progressText(std::int32_t n, double share, double secondsLeft);
+
+// A status line on a terminal for a sort that takes a while: nothing for the first second, then
+// the share done and the time left, redrawn a few times a second in place. erase() takes it off
+// the screen again, leaving the screen as if it had never been there.
+class ProgressLine final : public SortProgress {
+  public:
+    ProgressLine(std::ostream& terminal, std::int32_t n);
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void unsortedPrefix(std::int32_t length) override;
+    void erase();
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    std::ostream& terminal_;
+    std::int32_t n_;
+    Clock::time_point start_;
+    Clock::time_point drawnAt_;
+    std::size_t drawnLength_ = 0;  // 0 while nothing is on the screen
+};

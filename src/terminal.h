@@ -1,0 +1,19 @@
+#pragma once
+
+// Which of the standard streams are terminals. The program writes the same bytes to pipes and
+// files whatever this says; it only changes what a person at a terminal sees.
+struct StandardTerminals {
+    bool input = false;
+    bool output = false;
+    bool error = false;
+};
+
+StandardTerminals standardTerminals();
+
+// A POSIX terminal ends the input with Ctrl-D, which can leave the typed text on an open screen
+// line; the Windows console needs Enter after its Ctrl-Z, so its line is always ended.
+#ifdef _WIN32
+constexpr bool kInputCanEndMidLine = false;
+#else
+constexpr bool kInputCanEndMidLine = true;
+#endif
