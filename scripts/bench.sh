@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-ensure_packages cmake make g++ libbenchmark-dev
+ensure_packages cmake make g++ libbenchmark-dev bc
 repetitions=${1:-3}
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null

@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Builds the program (optimised, without tests) and runs it on this terminal.
+# Builds the program alone (optimised, without tests or benchmarks) and runs it on this terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages cmake make g++
-cmake -S . -B build-run -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-run -j "$(nproc)" >/dev/null
+echo "building sortdemo in build-run/ (some seconds the first time) ..."
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! cmake -S . -B build-run -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF >"$log" 2>&1 ||
+    ! cmake --build build-run -j "$(nproc)" --target sortdemo >>"$log" 2>&1; then
+    cat "$log"
+    echo "error: the build failed (the lines above say why)" >&2
+    exit 1
+fi
+rm -f "$log"
+trap - EXIT
 exec ./build-run/src/sortdemo

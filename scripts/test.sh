@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then builds and runs every suite: the native tests (valgrind's
 # memcheck among them), all of them again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the Windows build's tests and the end-to-end table under Wine, the dialogue fuzzer, and the
-# formatting check. Stops at the first failure.
+# the whole project built with clang++ and its tests, the Windows build's tests and the
+# end-to-end table under Wine, the dialogue fuzzer, and the formatting check. Stops at the first
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64 valgrind
+    g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -36,6 +37,11 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTDEMO_SANITIZE=O
     -DSORTDEMO_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest --output-on-failure -j "$jobs")
+
+step "everything built with clang++, and its unit, end-to-end and terminal tests"
+cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build-clang -j "$jobs"
+(cd build-clang && ctest --output-on-failure -j "$jobs" -E 'memcheck|debian_package|differential')
 
 step "the Windows build's unit tests under Wine"
 (cd build-win && ctest --output-on-failure)
