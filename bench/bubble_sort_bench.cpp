@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "bubble_sort.h"
-#include "bubble_sort_kernels.h"
+#include "bubble_sort/bubble_sort.h"
+#include "bubble_sort/kernels.h"
 
 namespace {
 

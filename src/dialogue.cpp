@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bubble_sort.h"
+#include "bubble_sort/bubble_sort.h"
 #include "number_reader.h"
 #include "print_vector.h"
 #include "progress_line.h"

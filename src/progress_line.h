@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "sort_progress.h"
+#include "bubble_sort/progress.h"
 
 // The share of a bubble sort of n elements that is done once only a[0..unsortedLength) is left,
 // counted in compare-exchanges: from 0 to 1.

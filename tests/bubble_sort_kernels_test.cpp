@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "bubble_sort.h"
-#include "bubble_sort_kernels.h"
+#include "bubble_sort/bubble_sort.h"
+#include "bubble_sort/kernels.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bubble_sort.h"
+#include "bubble_sort/bubble_sort.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "bubble_sort_kernels.h"
 #include "cpu_features.h"
+#include "kernels.h"
 
 void bubbleSortReference(std::vector<std::int32_t>& values) {
     const auto n = static_cast<std::int32_t>(values.size());

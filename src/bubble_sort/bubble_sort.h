@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sort_progress.h"
+#include "progress.h"
 
 // Sorts values into ascending order in place with the plain bubble sort: n - 1 passes over a
 // shrinking prefix, n(n-1)/2 compare-exchanges whatever the input, equal values kept in order.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sort_progress.h"
+#include "progress.h"
 
 // The implementations of the bubble sort. Each does the same n(n-1)/2 compare-exchanges on
 // a[0..n) as the textbook loops, with the same result; they differ only in the order in which
@@ -16,7 +16,7 @@ void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define SORTDEMO_HAVE_VECTOR_KERNELS 1
-// Many passes at once as a diagonal wavefront in vector registers (see bubble_sort_wavefront.h).
+// Many passes at once as a diagonal wavefront in vector registers (see wavefront.h).
 void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #endif

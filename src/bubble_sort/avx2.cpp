@@ -1,7 +1,7 @@
 // Compiled for AVX2 alone; called only after the processor has been checked.
 #include <immintrin.h>
 
-#include "bubble_sort_wavefront.h"
+#include "wavefront.h"
 
 namespace {
 

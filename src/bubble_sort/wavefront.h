@@ -25,7 +25,7 @@
 #include <limits>
 #include <utility>
 
-#include "bubble_sort_kernels.h"
+#include "kernels.h"
 
 namespace wavefront {
 

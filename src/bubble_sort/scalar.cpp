@@ -1,6 +1,6 @@
 #include <utility>
 
-#include "bubble_sort_kernels.h"
+#include "kernels.h"
 
 namespace {
 
