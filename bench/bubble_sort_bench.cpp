@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
             columns.emplace_back(kernel.name, [sort = kernel.sort](std::int32_t) { return sort; });
         }
     }
-    columns.emplace_back("dispatched", chooseBubbleSortKernel);
+    columns.emplace_back("dispatched", [](std::int32_t n) { return chooseBubbleSortKernel(n); });
 
     std::vector<std::string> names;
     // Plain names rather than a structured binding: Clang before 16 cannot capture one.

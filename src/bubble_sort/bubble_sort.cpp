@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "cpu_features.h"
 #include "kernels.h"
 
 void bubbleSortReference(std::vector<std::int32_t>& values) {
@@ -18,28 +17,31 @@ void bubbleSortReference(std::vector<std::int32_t>& values) {
 
 std::vector<KernelInfo> bubbleSortKernels() {
     std::vector<KernelInfo> kernels = {{"scalar", bubbleSortScalar, true}};
-#ifdef SORTDEMO_HAVE_VECTOR_KERNELS
+#if defined(SORTDEMO_X86_64_KERNELS)
     kernels.push_back({"avx2", bubbleSortAvx2, cpuFeatures().avx2});
     kernels.push_back({"avx512", bubbleSortAvx512, cpuFeatures().avx512});
+#elif defined(SORTDEMO_NEON_KERNEL)
+    kernels.push_back({"neon", bubbleSortNeon, true});
 #endif
     return kernels;
 }
 
-// Below this many elements the vector kernels run only their narrow, latency-bound sweeps and the
-// scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64).
-constexpr std::int32_t kVectorCutoff = 48;
+BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n) {
+    static_cast<void>(features);
+    if (n < kVectorCutoff) {
+        return bubbleSortScalar;
+    }
+#if defined(SORTDEMO_X86_64_KERNELS)
+    return features.avx512 ? bubbleSortAvx512 : features.avx2 ? bubbleSortAvx2 : bubbleSortScalar;
+#elif defined(SORTDEMO_NEON_KERNEL)
+    return bubbleSortNeon;
+#else
+    return bubbleSortScalar;
+#endif
+}
 
 BubbleSortKernel chooseBubbleSortKernel(std::int32_t n) {
-#ifdef SORTDEMO_HAVE_VECTOR_KERNELS
-    if (n >= kVectorCutoff) {
-        static const BubbleSortKernel fastest = cpuFeatures().avx512 ? bubbleSortAvx512
-                                                : cpuFeatures().avx2 ? bubbleSortAvx2
-                                                                     : bubbleSortScalar;
-        return fastest;
-    }
-#endif
-    static_cast<void>(n);
-    return bubbleSortScalar;
+    return chooseBubbleSortKernel(cpuFeatures(), n);
 }
 
 void bubbleSort(std::vector<std::int32_t>& values, SortProgress* progress) {

@@ -10,9 +10,11 @@
 #endif
 #endif
 
-#include <cstdint>
-
 namespace {
+
+bool bit(std::uint64_t value, int index) {
+    return ((value >> index) & 1) != 0;
+}
 
 #ifdef SORTDEMO_X86_64
 
@@ -44,39 +46,48 @@ std::uint64_t extendedControlRegister0() {
 #endif
 }
 
-CpuFeatures detect() {
-    CpuFeatures features;
-    if (cpuid(0, 0).eax < 7) {
-        return features;
+// Asks only what the processor says it can answer: leaf 7 when it has one, xgetbv when the
+// operating system has enabled it (OSXSAVE); otherwise that value stays 0.
+CpuidValues readCpuid() {
+    CpuidValues values;
+    values.highestLeaf = cpuid(0, 0).eax;
+    if (values.highestLeaf >= 1) {
+        values.leaf1Ecx = cpuid(1, 0).ecx;
     }
-    const CpuidResult basic = cpuid(1, 0);
-    const bool osSavesState = (basic.ecx >> 27) & 1;  // OSXSAVE: xgetbv is usable
-    const bool avx = (basic.ecx >> 28) & 1;
-    if (!osSavesState || !avx) {
-        return features;
+    if (values.highestLeaf >= 7) {
+        values.leaf7Ebx = cpuid(7, 0).ebx;
     }
-    // The operating system must save the vector registers across context switches: SSE and AVX
-    // state for AVX2, and the opmask and upper ZMM state as well for AVX-512.
-    const std::uint64_t enabled = extendedControlRegister0();
-    const bool ymmState = (enabled & 0x6) == 0x6;
-    const bool zmmState = (enabled & 0xe6) == 0xe6;
-    const CpuidResult extended = cpuid(7, 0);
-    features.avx2 = ymmState && ((extended.ebx >> 5) & 1);
-    features.avx512 = zmmState && ((extended.ebx >> 16) & 1);
-    return features;
-}
-
-#else
-
-CpuFeatures detect() {
-    return {};
+    if (bit(values.leaf1Ecx, 27)) {
+        values.xcr0 = extendedControlRegister0();
+    }
+    return values;
 }
 
 #endif
 
 }  // namespace
 
+CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
+    CpuFeatures features;
+    const bool osSavesState = bit(values.leaf1Ecx, 27);  // OSXSAVE: xcr0 was read
+    const bool avx = bit(values.leaf1Ecx, 28);
+    if (values.highestLeaf < 7 || !osSavesState || !avx) {
+        return features;
+    }
+    // The operating system must save the vector registers across context switches: SSE and AVX
+    // state for AVX2, and the opmask and upper ZMM state as well for AVX-512.
+    const bool ymmState = (values.xcr0 & 0x6) == 0x6;
+    const bool zmmState = (values.xcr0 & 0xe6) == 0xe6;
+    features.avx2 = ymmState && bit(values.leaf7Ebx, 5);
+    features.avx512 = zmmState && bit(values.leaf7Ebx, 16);
+    return features;
+}
+
 const CpuFeatures& cpuFeatures() {
-    static const CpuFeatures features = detect();
+#ifdef SORTDEMO_X86_64
+    static const CpuFeatures features = decodeCpuFeatures(readCpuid());
+#else
+    static const CpuFeatures features;
+#endif
     return features;
 }

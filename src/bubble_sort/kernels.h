@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cpu_features.h"
 #include "progress.h"
 
 // The implementations of the bubble sort. Each does the same n(n-1)/2 compare-exchanges on
@@ -14,11 +15,15 @@
 // value kept in a register and the compare-exchange done with min and max rather than a branch.
 void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
+// Many passes at once as a diagonal wavefront in vector registers (see wavefront.h): on x86-64
+// with AVX2 or AVX-512 when the processor has them, on 64-bit ARM with NEON, which it always has.
 #if defined(__x86_64__) || defined(_M_X64)
-#define SORTDEMO_HAVE_VECTOR_KERNELS 1
-// Many passes at once as a diagonal wavefront in vector registers (see wavefront.h).
+#define SORTDEMO_X86_64_KERNELS 1
 void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
+#elif defined(__aarch64__) || defined(_M_ARM64)
+#define SORTDEMO_NEON_KERNEL 1
+void bubbleSortNeon(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #endif
 
 using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n, SortProgress* progress);
@@ -32,5 +37,13 @@ struct KernelInfo {
 // Every kernel built into this program, the scalar one first.
 std::vector<KernelInfo> bubbleSortKernels();
 
+// The fastest kernel for n elements on a processor with these features: a vector kernel it can
+// run from kVectorCutoff elements on, the scalar kernel below that or without one.
+BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n);
+
 // The kernel bubbleSort uses for n elements on this machine.
 BubbleSortKernel chooseBubbleSortKernel(std::int32_t n);
+
+// Below this many elements the vector kernels run only their narrow, latency-bound sweeps and
+// the scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64).
+constexpr std::int32_t kVectorCutoff = 48;
