@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then builds and runs every suite: the native tests (valgrind's
 # memcheck among them), all of them again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the whole project built with clang++ and its tests, the Windows build's tests and the
-# end-to-end table under Wine, the dialogue fuzzer, and the formatting check. Stops at the first
-# failure.
+# the whole project built with clang++ and its tests, the 64-bit ARM build's unit tests and
+# end-to-end table under qemu, the Windows build's tests and the end-to-end table under Wine, the
+# dialogue fuzzer, and the formatting check. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev g++-aarch64-linux-gnu \
+    qemu-user
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -42,6 +43,11 @@ step "everything built with clang++, and its unit, end-to-end and terminal tests
 cmake -S . -B build-clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-clang -j "$jobs"
 (cd build-clang && ctest --output-on-failure -j "$jobs" -E 'memcheck|debian_package|differential')
+
+step "the 64-bit ARM program, cross-built, its unit tests and the end-to-end table under qemu"
+cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake >/dev/null
+cmake --build build-arm64 -j "$jobs" --target sortdemo unit_tests end_to_end_test
+(cd build-arm64 && ctest --output-on-failure -R '^(unit_tests|end_to_end)$')
 
 step "the Windows build's unit tests under Wine"
 (cd build-win && ctest --output-on-failure)

@@ -1,7 +1,8 @@
 // Runs the built program with given standard input and checks standard output byte for byte,
-// the error line and the exit status. Under an emulator (the Windows build under Wine) line ends
-// are CRLF, the command processor's pause adds its own text after ours and the emulator may add
-// its own lines on standard error; those differences are normalised away.
+// the error line and the exit status, natively or under an emulator (qemu for the ARM program).
+// For the Windows program under Wine line ends are CRLF, the command processor's pause adds its
+// own text after ours and Wine may add its own lines on standard error; those differences are
+// normalised away.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,7 +67,7 @@ void expectRun(const ProcessResult& result, const std::string& out, const std::s
     EXPECT_EQ(result.signal, 0);
     EXPECT_EQ(result.exitCode, exitCode);
     const std::string expectedErr = err.empty() ? "" : err + "\n";
-    if (programIsEmulated()) {
+    if (programIsWindows()) {
         const std::string actualOut = withoutCarriageReturns(result.out);
         EXPECT_EQ(actualOut.substr(0, out.size()), out);
         EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)), expectedErr);

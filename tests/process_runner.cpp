@@ -154,3 +154,8 @@ bool programIsEmulated() {
     const char* runner = std::getenv("SORTDEMO_RUNNER");
     return runner && *runner;
 }
+
+bool programIsWindows() {
+    const std::string program = programCommand().back();
+    return program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0;
+}

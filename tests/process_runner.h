@@ -23,6 +23,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
 // then SORTDEMO_PROGRAM.
 std::vector<std::string> programCommand();
 
-// True when the program runs under an emulating runner, whose command processor adds its own
-// output after ours.
+// True when the program runs under an emulating runner (Wine, qemu).
 bool programIsEmulated();
+
+// True for the Windows program: its line ends are CRLF and its command processor's pause adds
+// its own output after ours.
+bool programIsWindows();

@@ -1,0 +1,122 @@
+// The processor check and the choice of kernel, for machines unlike this one too: a wrong answer
+// either crashes with an illegal instruction or silently gives up the vector kernels.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bubble_sort/cpu_features.h"
+#include "bubble_sort/kernels.h"
+
+namespace {
+
+constexpr std::uint32_t kOsxsave = 1u << 27;
+constexpr std::uint32_t kAvx = 1u << 28;
+constexpr std::uint32_t kAvx2 = 1u << 5;
+constexpr std::uint32_t kAvx512 = 1u << 16;
+constexpr std::uint64_t kYmmState = 0x7;   // x87, SSE and AVX registers saved
+constexpr std::uint64_t kZmmState = 0xe7;  // and the opmask and ZMM registers
+
+struct DecodeCase {
+    const char* name;
+    CpuidValues values;
+    bool avx2;
+    bool avx512;
+};
+
+class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeTable, GivesWhatProcessorAndSystemSupport) {
+    const CpuFeatures features = decodeCpuFeatures(GetParam().values);
+    EXPECT_EQ(features.avx2, GetParam().avx2);
+    EXPECT_EQ(features.avx512, GetParam().avx512);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorded, DecodeTable,
+    ::testing::Values(
+        DecodeCase{"both", {13, kOsxsave | kAvx, kAvx2 | kAvx512, kZmmState}, true, true},
+        DecodeCase{"avx2WithoutAvx512", {13, kOsxsave | kAvx, kAvx2, kZmmState}, true, false},
+        DecodeCase{"avx512WithoutZmmState",
+                   {13, kOsxsave | kAvx, kAvx2 | kAvx512, kYmmState},
+                   true,
+                   false},
+        DecodeCase{"avx512WithoutOpmaskState",
+                   {13, kOsxsave | kAvx, kAvx2 | kAvx512, kZmmState & ~0x20u},
+                   true,
+                   false},
+        DecodeCase{
+            "avx2WithoutYmmState", {13, kOsxsave | kAvx, kAvx2 | kAvx512, 0x3}, false, false},
+        DecodeCase{"noOsxsave", {13, kAvx, kAvx2 | kAvx512, kZmmState}, false, false},
+        DecodeCase{"noAvx", {13, kOsxsave, kAvx2 | kAvx512, kZmmState}, false, false},
+        DecodeCase{"noLeaf7", {6, kOsxsave | kAvx, kAvx2 | kAvx512, kZmmState}, false, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+std::string kernelName(BubbleSortKernel kernel) {
+    for (const KernelInfo& info : bubbleSortKernels()) {
+        if (info.sort == kernel) {
+            return info.name;
+        }
+    }
+    return "not in the kernel list";
+}
+
+struct ChoiceCase {
+    const char* name;
+    CpuFeatures features;
+    std::int32_t n;
+    const char* onX86;  // the kernel chosen on x86-64
+    const char* onArm;  // on 64-bit ARM; elsewhere always the scalar one
+};
+
+class ChoiceTable : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(ChoiceTable, PicksTheFastestKernelTheProcessorRuns) {
+    const ChoiceCase& c = GetParam();
+#if defined(__x86_64__) || defined(_M_X64)
+    const std::string expected = c.onX86;
+#elif defined(__aarch64__) || defined(_M_ARM64)
+    const std::string expected = c.onArm;
+#else
+    const std::string expected = "scalar";
+#endif
+    EXPECT_EQ(kernelName(chooseBubbleSortKernel(c.features, c.n)), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, ChoiceTable,
+    ::testing::Values(
+        ChoiceCase{"avx2Only", {true, false}, kVectorCutoff, "avx2", "neon"},
+        ChoiceCase{"avx2OnlyBelowCutoff", {true, false}, kVectorCutoff - 1, "scalar", "scalar"},
+        ChoiceCase{"both", {true, true}, kVectorCutoff, "avx512", "neon"},
+        ChoiceCase{"bothBelowCutoff", {true, true}, kVectorCutoff - 1, "scalar", "scalar"},
+        ChoiceCase{"neither", {false, false}, 100000, "scalar", "neon"},
+        ChoiceCase{"empty", {true, true}, 0, "scalar", "scalar"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// This machine's features agree with the compiler's own check, and its choice is one it can run.
+TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
+#if (defined(__x86_64__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__))
+    __builtin_cpu_init();
+    EXPECT_EQ(cpuFeatures().avx2, __builtin_cpu_supports("avx2") != 0);
+    EXPECT_EQ(cpuFeatures().avx512, __builtin_cpu_supports("avx512f") != 0);
+#endif
+    EXPECT_EQ(chooseBubbleSortKernel(1000), chooseBubbleSortKernel(cpuFeatures(), 1000));
+}
+
+// A kernel missing from the list would silently drop out of the kernel tests too.
+TEST(ThisMachine, ListsEveryKernelBuiltIn) {
+    std::vector<std::string> names;
+    for (const KernelInfo& kernel : bubbleSortKernels()) {
+        names.emplace_back(kernel.name);
+    }
+#if defined(__x86_64__) || defined(_M_X64)
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "avx2", "avx512"}));
+#elif defined(__aarch64__) || defined(_M_ARM64)
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "neon"}));
+#else
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar"}));
+#endif
+}
+
+}  // namespace
