@@ -141,6 +141,10 @@ int main(int argc, char** argv) {
                 ->Arg(48)
                 ->Arg(64)
                 ->Arg(128)
+                ->Arg(192)
+                ->Arg(256)
+                ->Arg(384)
+                ->Arg(512)
                 ->Arg(1024)
                 ->Arg(8192)
                 ->Arg(65536)
@@ -152,7 +156,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128});
+    reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128, 192, 256, 384, 512});
     reporter.printRatios(names, {1024, 8192, 65536});
     benchmark::Shutdown();
     return 0;

@@ -88,8 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ChoiceCase{"avx2Only", {true, false}, kVectorCutoff, "avx2", "neon"},
         ChoiceCase{"avx2OnlyBelowCutoff", {true, false}, kVectorCutoff - 1, "scalar", "scalar"},
-        ChoiceCase{"both", {true, true}, kVectorCutoff, "avx512", "neon"},
+        ChoiceCase{"both", {true, true}, kAvx512Cutoff, "avx512", "neon"},
+        ChoiceCase{"bothBelowAvx512Cutoff", {true, true}, kAvx512Cutoff - 1, "avx2", "neon"},
         ChoiceCase{"bothBelowCutoff", {true, true}, kVectorCutoff - 1, "scalar", "scalar"},
+        ChoiceCase{"avx512WithoutAvx2", {false, true}, kVectorCutoff, "avx512", "neon"},
         ChoiceCase{"neither", {false, false}, 100000, "scalar", "neon"},
         ChoiceCase{"empty", {true, true}, 0, "scalar", "scalar"}),
     [](const auto& info) { return std::string(info.param.name); });

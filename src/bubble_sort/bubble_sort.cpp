@@ -32,7 +32,10 @@ BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_
         return bubbleSortScalar;
     }
 #if defined(SORTDEMO_X86_64_KERNELS)
-    return features.avx512 ? bubbleSortAvx512 : features.avx2 ? bubbleSortAvx2 : bubbleSortScalar;
+    if (features.avx512 && (n >= kAvx512Cutoff || !features.avx2)) {
+        return bubbleSortAvx512;
+    }
+    return features.avx2 ? bubbleSortAvx2 : bubbleSortScalar;
 #elif defined(SORTDEMO_NEON_KERNEL)
     return bubbleSortNeon;
 #else

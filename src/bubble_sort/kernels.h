@@ -38,7 +38,8 @@ struct KernelInfo {
 std::vector<KernelInfo> bubbleSortKernels();
 
 // The fastest kernel for n elements on a processor with these features: a vector kernel it can
-// run from kVectorCutoff elements on, the scalar kernel below that or without one.
+// run from kVectorCutoff elements on (AVX-512 from kAvx512Cutoff), the scalar kernel below that
+// or without one.
 BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n);
 
 // The kernel bubbleSort uses for n elements on this machine.
@@ -47,3 +48,8 @@ BubbleSortKernel chooseBubbleSortKernel(std::int32_t n);
 // Below this many elements the vector kernels run only their narrow, latency-bound sweeps and
 // the scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64).
 constexpr std::int32_t kVectorCutoff = 48;
+
+// Below this the AVX-512 kernel's 192-pass window has at most two full sweeps to run and the
+// rest in narrow ones, and the AVX2 kernel is as fast or faster (scripts/bench.sh, n = 256 to
+// 512).
+constexpr std::int32_t kAvx512Cutoff = 512;
