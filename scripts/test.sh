@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64 valgrind
+    g++-mingw-w64-x86-64 wine wine64 valgrind dpkg-dev lintian man-db
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -44,7 +44,8 @@ step "the Windows package"
 (cd build-win && cpack -G ZIP -B "$root/build-win/packages" >/dev/null)
 listing=$(cmake -E tar tf build-win/packages/sortdemo-*-win64.zip)
 echo "$listing"
-grep -q 'sortdemo.exe' <<<"$listing" && grep -q 'README.md' <<<"$listing"
+grep -q 'sortdemo.exe' <<<"$listing" && grep -q 'README.md' <<<"$listing" &&
+    grep -q 'LICENSE' <<<"$listing"
 
 step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
 bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
