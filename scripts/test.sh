@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64 valgrind dpkg-dev lintian man-db
+    g++-mingw-w64-x86-64 wine wine64 valgrind dpkg-dev lintian man-db icoutils
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -37,7 +37,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTDEMO_SANITIZE=O
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest --output-on-failure -j "$jobs")
 
-step "the Windows build's unit tests under Wine"
+step "the Windows build's unit tests under Wine and its version resource"
 (cd build-win && ctest --output-on-failure)
 
 step "the Windows package"
