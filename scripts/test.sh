@@ -48,7 +48,7 @@ step "the Windows build's unit tests under Wine and its version resource"
 ctest --preset windows
 
 step "the Windows package"
-cpack --preset windows -B "$root/build-win/packages" >/dev/null
+cpack --preset windows >/dev/null
 listing=$(cmake -E tar tf build-win/packages/sortdemo-*-win64.zip)
 echo "$listing"
 for file in sortdemo.exe README.md LICENSE; do
