@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
-    g++-mingw-w64-x86-64 wine wine64 valgrind clang dpkg-dev lintian man-db icoutils
+    g++-mingw-w64-x86-64 wine wine64 valgrind clang dpkg-dev file lintian man-db icoutils
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
