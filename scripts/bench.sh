@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake make g++ libbenchmark-dev bc
 repetitions=${1:-3}
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-bench -j "$(nproc)" --target bubble_sort_bench sortdemo sortdemo_reference >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$(nproc)" >/dev/null
 
 ./build-bench/bench/bubble_sort_bench --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \

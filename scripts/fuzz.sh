@@ -9,9 +9,8 @@ cd "$(dirname "$0")/.."
 ensure_packages cmake make clang libclang-rt-14-dev
 seconds=${1:-60}
 
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DSORTDEMO_FUZZ=ON -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz -j "$(nproc)" --target dialogue_fuzzer >/dev/null
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 mkdir -p build-fuzz/corpus build-fuzz/findings
 cd build-fuzz/findings
 status=0

@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 ensure_packages cmake make g++ time bc
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-bench -j "$(nproc)" --target sortdemo >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$(nproc)" --target sortdemo >/dev/null
 
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(200000 1000000)

@@ -7,8 +7,8 @@ ensure_packages cmake make g++
 echo "building sortdemo in build-run/ (some seconds the first time) ..."
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! cmake -S . -B build-run -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF >"$log" 2>&1 ||
-    ! cmake --build build-run -j "$(nproc)" --target sortdemo >>"$log" 2>&1; then
+if ! cmake --preset run >"$log" 2>&1 || ! cmake --build --preset run -j "$(nproc)" >>"$log" 2>&1
+then
     cat "$log"
     echo "error: the build failed (the lines above say why)" >&2
     exit 1

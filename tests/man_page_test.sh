@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Checks the manual page against the program: man finds nothing to warn about, the title carries
+# the project's version, and the rendered page names every error message, each one taken from the
+# program itself by running it on an input that causes it.
+#   man_page_test.sh PROGRAM PAGE VERSION
+set -euo pipefail
+program=$1 page=$2 version=$3
+fail() {
+    echo "$*"
+    exit 1
+}
+
+warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "man warns about $page: $warnings"
+grep -q "^\.TH .*\"sortdemo $version\"" "$page" || fail "the page's title does not say $version"
+
+# The page as one line of plain text, so that a message is found wherever the page wraps it.
+text=$(MANWIDTH=1000 man -E ascii -l "$page" | tr -s '[:space:]' ' ')
+
+# INPUT (a shell command) [OUTPUT] [MEMORY_KB] [STDIN]: each row makes the program fail with one
+# error line. The last three run out of memory on a count it cannot hold with ones for ever behind
+# it, write to a full device, and read from a directory instead of the input's output.
+cases=(
+    "printf ''"
+    "printf abc"
+    "printf 99999999999"
+    "printf '5 1 2 3'"
+    "printf '5 1 2 3 3.5'"
+    "printf '5 1 2 3 99999999999'"
+    "{ echo 2147483647; yes 1; }|/dev/null|65536"
+    "printf '1 7'|/dev/full"
+    "true|||/"
+)
+for row in "${cases[@]}"; do
+    IFS='|' read -r input output kilobytes stdin <<<"$row"
+    status=0
+    errors=$({ [ -z "$kilobytes" ] || ulimit -v "$kilobytes"; } &&
+        eval "$input" | "$program" 2>&1 <"${stdin:-/dev/stdin}" >"${output:-/dev/null}") ||
+        status=$?
+    message=$(grep '^error: ' <<<"$errors") || true
+    [ "$status" -eq 1 ] && [ "$(wc -l <<<"$message")" -eq 1 ] && [ -n "$message" ] ||
+        fail "expected one error line and status 1 from: $input; got status $status: $errors"
+    # The page writes placeholders where the program writes numbers and quoted input.
+    pattern=$(sed -E 's/[][\.*^$(){}+?|]/\\&/g; s/"[^"]*"/"[^"]*"/g; s/-?[0-9]+/[^ ]+/g' \
+        <<<"$message")
+    grep -Eq -- "$pattern" <<<"$text" || fail "the manual page does not name: $message"
+    echo "named in the page: $message"
+done
