@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 
-void pauseConsole() {
+void pauseConsole(StandardTerminals) {
     std::cout.flush();
     static_cast<void>(std::system("pause"));
 }
@@ -30,8 +30,6 @@ constexpr char kPrompt[] = "Press any key to continue . . . ";
 termios savedSettings{};
 termios oneKeySettings{};
 volatile std::sig_atomic_t continued = 0;  // set when the process is continued after a stop
-
-constexpr std::array<int, 4> kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // Puts the terminal back and lets the signal end the process as it would have without us.
 extern "C" void restoreAndReraise(int signalNumber) {
@@ -81,22 +79,22 @@ struct Handler {
     void (*handler)(int);
 };
 
-constexpr std::array<Handler, kEndingSignals.size() + 2> kHandlers = {{
-    {kEndingSignals[0], restoreAndReraise},
-    {kEndingSignals[1], restoreAndReraise},
-    {kEndingSignals[2], restoreAndReraise},
-    {kEndingSignals[3], restoreAndReraise},
+// The signals that end the process, then job control's.
+constexpr std::array<Handler, 6> kHandlers = {{
+    {SIGINT, restoreAndReraise},
+    {SIGTERM, restoreAndReraise},
+    {SIGHUP, restoreAndReraise},
+    {SIGQUIT, restoreAndReraise},
     {SIGTSTP, restoreAndStop},
     {SIGCONT, resumeWaiting},
 }};
 
 }  // namespace
 
-void pauseConsole() {
+void pauseConsole(StandardTerminals terminals) {
     // A key can only be pressed at a terminal, and only a person who sees the prompt presses it:
     // with the results going to a file or a pipe the program neither writes it nor waits.
-    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO) ||
-        tcgetattr(STDIN_FILENO, &savedSettings) != 0) {
+    if (!terminals.input || !terminals.output || tcgetattr(STDIN_FILENO, &savedSettings) != 0) {
         return;
     }
 

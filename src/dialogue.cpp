@@ -39,6 +39,9 @@ class ScreenLine {
     }
 
     void read(const TokenResult& token) {
+        if (!watching_) {
+            return;
+        }
         if (token.bytesTaken < typedBefore_ || (token.bytesTaken == typedBefore_ && in_.eof())) {
             typedBefore_ -= token.bytesTaken;
             return;

@@ -8,7 +8,8 @@ int main() {
     // The program uses the C++ streams alone, so they need not keep in step with C's stdio.
     std::ios::sync_with_stdio(false);
 
-    const int status = runSortDialogue(std::cin, std::cout, std::cerr, standardTerminals());
-    pauseConsole();
+    const StandardTerminals terminals = standardTerminals();
+    const int status = runSortDialogue(std::cin, std::cout, std::cerr, terminals);
+    pauseConsole(terminals);
     return status;
 }
