@@ -149,15 +149,4 @@ TEST_P(KernelTest, ReportsProgressDownToTheEnd) {
 INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest, ::testing::ValuesIn(bubbleSortKernels()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BubbleSortDispatch, UsesAKernelThisProcessorRuns) {
-    for (const std::int32_t n : {0, 10, 100, 100000}) {
-        const BubbleSortKernel chosen = chooseBubbleSortKernel(n);
-        bool found = false;
-        for (const KernelInfo& kernel : bubbleSortKernels()) {
-            found = found || (kernel.sort == chosen && kernel.supported);
-        }
-        EXPECT_TRUE(found) << n;
-    }
-}
-
 }  // namespace

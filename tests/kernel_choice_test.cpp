@@ -52,13 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"noLeaf7", {6, kOsxsave | kAvx, kAvx2 | kAvx512, kZmmState}, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-std::string kernelName(BubbleSortKernel kernel) {
+// The kernel list's entry for a kernel; a name that says so for one not in the list.
+KernelInfo listed(BubbleSortKernel kernel) {
     for (const KernelInfo& info : bubbleSortKernels()) {
         if (info.sort == kernel) {
-            return info.name;
+            return info;
         }
     }
-    return "not in the kernel list";
+    return {"not in the kernel list", kernel, false};
 }
 
 struct ChoiceCase {
@@ -80,7 +81,7 @@ TEST_P(ChoiceTable, PicksTheFastestKernelTheProcessorRuns) {
 #else
     const std::string expected = "scalar";
 #endif
-    EXPECT_EQ(kernelName(chooseBubbleSortKernel(c.features, c.n)), expected);
+    EXPECT_EQ(std::string(listed(chooseBubbleSortKernel(c.features, c.n)).name), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,7 +104,10 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
     EXPECT_EQ(cpuFeatures().avx2, __builtin_cpu_supports("avx2") != 0);
     EXPECT_EQ(cpuFeatures().avx512, __builtin_cpu_supports("avx512f") != 0);
 #endif
-    EXPECT_EQ(chooseBubbleSortKernel(1000), chooseBubbleSortKernel(cpuFeatures(), 1000));
+    for (const std::int32_t n : {0, 10, 100, 1000, 100000}) {
+        EXPECT_EQ(chooseBubbleSortKernel(n), chooseBubbleSortKernel(cpuFeatures(), n)) << n;
+        EXPECT_TRUE(listed(chooseBubbleSortKernel(n)).supported) << n;
+    }
 }
 
 // A kernel missing from the list would silently drop out of the kernel tests too.

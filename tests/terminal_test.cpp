@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Brings the program to its pause, checking on the way that the wait has really begun.
 void reachThePause(TerminalSession& session, tcflag_t& before) {
-    ASSERT_TRUE(session.waitFor("Enter how many numbers to sort: "));
+    ASSERT_TRUE(session.waitFor(kAskCount));
     before = session.localFlags();
     ASSERT_EQ(before, ECHO | ICANON);
     session.type("2\n5 3\n");
