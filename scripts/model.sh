@@ -4,7 +4,7 @@
 # for every scheduling model of LLVM 14 among the processors below the cycles a step, the
 # compare-exchanges a cycle, the model's limit (signed min/max it issues a cycle, times the
 # lanes, over two) and the share of that limit the loop reaches. A model, not a measurement.
-#   scripts/model.sh                  every kernel at its own register count
+#   scripts/model.sh                  every kernel at its own register count; fails if one spills
 #   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, neon) at other counts
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,6 +30,18 @@ describe() {
     neon) echo "arm neon.cpp -O3 4 SORTDEMO_NEON_REGISTERS" ;;
     *) echo "unknown kernel: $1" >&2 && exit 2 ;;
     esac
+}
+
+# Whether the processor has the kernel's instruction set, as clang knows it for -march.
+has_instructions() { # kernel cpu
+    local macro
+    case $1 in
+    sse41) macro=__SSE4_1__ ;;
+    avx2) macro=__AVX2__ ;;
+    avx512) macro=__AVX512F__ ;;
+    *) return 0 ;;
+    esac
+    clang++ -march="$2" -dM -E -x c++ /dev/null | grep "define $macro " >/dev/null
 }
 
 triple() { [ "$1" = x86 ] && echo x86_64-linux-gnu || echo aarch64-linux-gnu; }
@@ -124,16 +136,20 @@ model_kernel() { # kernel registers models...
     else
         steps=$((registers * lanes))
     fi
+    [ "$spills" -eq 0 ] || spilled+=("$kernel at $registers registers")
     minmax_block "$kernel" >"$work/limit.s"
     local entry label names
     for entry in "$@"; do
         label=${entry%%|*}
         names=${entry#*|}
+        # Only the names of processors that have the kernel's instruction set.
+        names=$(tr , '\n' <<<"$names" | while read -r cpu; do
+            if has_instructions "$kernel" "$cpu"; then echo "$cpu"; fi
+        done | paste -sd, -)
+        [ -n "$names" ] || continue
         local cpu=${names%%,*} instructions cycles limitCycles
         read -r instructions cycles <<<"$(simulate "$asm" "$cpu" "$arch")"
         read -r _ limitCycles <<<"$(simulate "$work/limit.s" "$cpu" "$arch")"
-        # A processor without the instruction set (AVX-512 on Skylake's client model) has no row.
-        [ "$cycles" != -nan ] && [ "$cycles" != nan ] || continue
         awk -v k="$kernel" -v r="$registers" -v m="$label" -v n="$names" -v i="$instructions" \
             -v c="$cycles" -v ce="$steps" -v lc="$limitCycles" -v lanes="$lanes" -v s="$spills" '
             BEGIN {
@@ -150,6 +166,7 @@ default_registers() { # kernel
     sed -n -E "s/^#define $macro ([0-9]+)/\1/p" "src/bubble_sort/$source"
 }
 
+spilled=()
 # (Command substitution, not process substitution: a process substitution's shell runs the EXIT
 # trap, which would remove the work folder under the next step.)
 groups=$(group_models x86 $models_x86)
@@ -180,3 +197,8 @@ R: the window's registers; instr and cycles: a step of the hot loop, its branch 
 CEs: compare-exchanges a step; limit: compare-exchanges a cycle at the model's signed min/max
 issue rate (conditional moves for scalar); stk: stack accesses a step (spills).
 EOF
+# The kernels' own register counts must keep the window in registers.
+if [ $# -eq 0 ] && [ ${#spilled[@]} -gt 0 ]; then
+    printf 'error: the hot loop spills to the stack: %s\n' "${spilled[@]}" >&2
+    exit 1
+fi

@@ -30,8 +30,12 @@ struct Sse41Ops {
 
 }  // namespace
 
+// The window takes two of the 16 XMM registers for each of its R registers of passes. 7 leaves two
+// for a step's temporaries (SSE's min and max overwrite an operand, so each pair needs a copy):
+// no spill with GCC, Clang or MinGW, where 8 spills. llvm-mca's models put 7 at or a little above
+// 6 on every processor modelled (scripts/model.sh sse41 5 6 7 8), and it measured faster here.
 #ifndef SORTDEMO_SSE41_REGISTERS
-#define SORTDEMO_SSE41_REGISTERS 6
+#define SORTDEMO_SSE41_REGISTERS 7
 #endif
 
 void bubbleSortSse41(std::int32_t* a, std::int32_t n, SortProgress* progress) {
