@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Makes the release in dist/ (or the folder given): the source tarball sortdemo-VERSION.tar.gz,
 # the .deb and the Windows .zip built from that tarball's content in fresh folders with the
-# package presets, and SHA256SUMS over the three. Every date in them is the last commit's (in a
-# git checkout) or the one the tarball carries in its file SOURCE_DATE_EPOCH (in an unpacked
-# tarball), so two runs on the same source give the same bytes.
+# package presets, and SHA256SUMS over the three. Two runs on the same source give the same
+# bytes, whatever the folder, time, user, umask, time zone, locale or file system: every date in
+# them is the last commit's (in a git checkout) or the one the tarball carries in its file
+# SOURCE_DATE_EPOCH (in an unpacked tarball), and what the tools would take from the machine is
+# fixed here.
 #   scripts/release.sh [OUTPUT_DIR]
 set -euo pipefail
+# The .deb's members get their modes from the umask; the .zip stores local times.
+umask 022
+export TZ=UTC LC_ALL=C
 out=$(realpath -m "${1:-$(dirname "$0")/../dist}")
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -67,7 +72,40 @@ echo "the Windows .zip (build and cpack in a fresh folder)"
 run cmake --preset windows -DBUILD_TESTING=OFF
 run cmake --build --preset windows -j "$jobs"
 run cpack --preset windows
-cp build/packages/sortdemo_"$version"_amd64.deb build-win/packages/"$name"-win64.zip "$out/"
+deb=$out/sortdemo_${version}_amd64.deb zip=$out/$name-win64.zip
+cp build/packages/"${deb##*/}" "$deb"
+cp build-win/packages/"${zip##*/}" "$zip"
+
+# Two things CPack 3.25 takes from the file system it stages the packages on. The .deb's
+# Installed-Size adds up the sizes of the directories too, which are 4 KiB each on ext4 and less
+# on tmpfs: it gets dpkg-gencontrol's count instead, a KiB for each directory and each file's size
+# in whole KiB. The data member stays as CPack made it.
+mkdir "$work/deb" "$work/deb/control"
+cd "$work/deb"
+ar x "$deb"
+size=$(tar -tvzf data.tar.gz |
+    awk '{ kib += substr($1, 1, 1) == "-" ? int(($3 + 1023) / 1024) : 1 } END { print kib }')
+tar -xzf control.tar.gz -C control
+sed -i "s/^Installed-Size: .*/Installed-Size: $size/" control/control
+tar -cf - -C control --format=ustar --owner=root:0 --group=root:0 --mtime="@$epoch" \
+    --mode=u=rw,go=r ./md5sums ./control | gzip -9n >control.tar.gz
+{
+    printf '!<arch>\n'
+    for member in debian-binary control.tar.gz data.tar.gz; do
+        bytes=$(stat -c %s "$member")
+        printf '%-16s%-12s%-6s%-6s%-8s%-10s`\n' "$member" "$epoch" 0 0 100644 "$bytes"
+        cat "$member"
+        [ $((bytes % 2)) -eq 0 ] || printf '\n'
+    done
+} >"$deb"
+# The .zip lists its files in the order the directory gives them, which is the order of creation
+# on some file systems and of a hash on others: it is made again from the same files by name.
+mkdir "$work/zip"
+cd "$work/zip"
+cmake -E tar xf "$zip"
+find . -type f -printf '%P\n' | sort >"$work/zip-files"
+rm "$zip"
+cmake -E tar cf "$zip" --format=zip --files-from="$work/zip-files"
 
 cd "$out"
 sha256sum "$name.tar.gz" "sortdemo_${version}_amd64.deb" "$name-win64.zip" >SHA256SUMS
