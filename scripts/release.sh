@@ -8,7 +8,8 @@
 # fixed here.
 #   scripts/release.sh [OUTPUT_DIR]
 set -euo pipefail
-# The .deb's members get their modes from the umask; the .zip stores local times.
+# CPack gives the .deb's members the umask's modes, and cmake -E tar the files it unpacks; the
+# .zip stores local times; sort orders by the locale.
 umask 022
 export TZ=UTC LC_ALL=C
 out=$(realpath -m "${1:-$(dirname "$0")/../dist}")
