@@ -11,7 +11,6 @@
 #   tests/release_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 . scripts/packages.sh
 ensure_packages diffoscope-minimal lintian libgtest-dev libbenchmark-dev man-db
 fail() {
@@ -27,12 +26,13 @@ mkdir -p "$scratch/one/tmp"
 (umask 022 && env -u SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C TMPDIR="$scratch/one/tmp" \
     bash scripts/release.sh "$scratch/one/dist")
 
-# The second run's temporary folders go to a tmpfs when the first's were not on one, and the
-# other way round: directory order and sizes differ between the two.
+# The second run's temporary folders go to a tmpfs when the first's were not on one, and to disk
+# when they were: directory order and sizes differ between the two.
 tmp=$scratch/two/tmp
-if [ "$(stat -f -c %T "$scratch")" != tmpfs ] && [ -w /dev/shm ] &&
-    [ "$(stat -f -c %T /dev/shm)" = tmpfs ]; then
-    tmp=$(mktemp -d -p /dev/shm)
+other=/dev/shm
+[ "$(stat -f -c %T "$scratch")" != tmpfs ] || other=/var/tmp
+if [ -w "$other" ] && [ "$(stat -f -c %T "$other")" != "$(stat -f -c %T "$scratch")" ]; then
+    tmp=$(mktemp -d -p "$other")
     trap 'rm -rf "$scratch" "$tmp"' EXIT
 fi
 mkdir -p "$tmp" "$scratch/two/home" "$scratch/two/some/where" "$scratch/nogit"
