@@ -4,7 +4,8 @@
 # under qemu-x86_64 as four older processors among them), all of them again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the whole project built with clang++ and its
 # unit, end-to-end and terminal tests, the 64-bit ARM build's unit tests and end-to-end table
-# under qemu, the Windows build's tests and the end-to-end table under Wine, the .zip, the
+# under qemu, the Windows build's tests and the end-to-end table under Wine, the .zip, the release
+# made twice and compared byte for byte with its source tarball built and tested outside git, the
 # dialogue fuzzer, the kernels' modelled speed (no spills), and the formatting check. Every build
 # is a preset of CMakePresets.json. Stops at the first failure.
 set -euo pipefail
@@ -13,7 +14,7 @@ root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
     g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev g++-aarch64-linux-gnu \
-    qemu-user dpkg-dev file lintian man-db icoutils llvm-14
+    qemu-user dpkg-dev file lintian man-db icoutils llvm-14 diffoscope-minimal
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -61,6 +62,9 @@ echo "$listing"
 for file in sortdemo.exe README.md LICENSE; do
     grep -q "/$file\$" <<<"$listing"
 done
+
+step "the release made twice and compared byte for byte; its source tarball built and tested"
+bash tests/release_test.sh
 
 step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
 bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
