@@ -125,12 +125,13 @@ TokenResult readNumber(std::istream& in) {
     }
 }
 
-bool deliveredTextEndsLine(std::istream& in, int lastByte) {
+std::streamsize takeDeliveredText(std::istream& in, int& lastByte) {
     // The screen's cursor stands after the last byte the terminal delivered, which may lie
-    // beyond what the reader took: take the rest while it is there without waiting.
+    // beyond what the reader took.
     std::streambuf* buffer = in.rdbuf();
-    while (in.good() && buffer->in_avail() > 0) {
+    std::streamsize taken = 0;
+    for (; in.good() && buffer->in_avail() > 0; ++taken) {
         lastByte = buffer->sbumpc();
     }
-    return lastByte == '\n';
+    return taken;
 }

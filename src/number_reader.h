@@ -23,10 +23,9 @@ struct TokenResult {
 // input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
 
-// Whether the text delivered so far ends with a line end, given the last byte a read looked at:
-// takes whatever in already holds, without waiting for more. For after a reading problem only,
-// since it consumes the input.
-bool deliveredTextEndsLine(std::istream& in, int lastByte);
+// Takes whatever text in already holds, without waiting for more, and returns how many bytes that
+// was; lastByte becomes the last of them, if any. For after a reading problem only.
+std::streamsize takeDeliveredText(std::istream& in, int& lastByte);
 
 // Puts bytes of untrusted input between double quotes, each byte outside printable ASCII written
 // as \xHH; "..." marks a token that was cut short.
