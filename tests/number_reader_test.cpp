@@ -83,6 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"nulAndHighBytes", std::string("1\0\xff", 3), TokenKind::notANumber, 0,
                   "\"1\\x00\\xff\""},
         TokenCase{"quoteAndDelete", "\"\x7f", TokenKind::notANumber, 0, "\"\"\\x7f\""},
+        TokenCase{"slashJustBelowZero", "1/", TokenKind::notANumber, 0, "\"1/\""},
+        TokenCase{"colonJustAboveNine", ":", TokenKind::notANumber, 0, "\":\""},
+        TokenCase{"controlByteJustBelowSpace", "\x1f", TokenKind::notANumber, 0, "\"\\x1f\""},
         TokenCase{"printableEnds", "!~", TokenKind::notANumber, 0, "\"!~\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
