@@ -31,10 +31,11 @@ class ScreenLine {
           promptsShown_(terminals.output) {}
 
     void prompted(bool endsLine) {
-        if (promptsShown_) {
+        if (watching_ && promptsShown_) {
             promptEndsLine_ = endsLine;
-            // Text the terminal delivered before the prompt was echoed above it.
-            waiting_ = std::max<std::streamsize>(in_.rdbuf()->in_avail(), 0);
+            // Text typed before the prompt was echoed above it, whether the program has read it
+            // from the terminal yet or not.
+            waiting_ = bufferedBytes(in_) + typedAheadOnStandardInput();
             taken_ = 0;
         }
     }
@@ -60,7 +61,7 @@ class ScreenLine {
     std::istream& in_;
     bool watching_;
     bool promptsShown_;
-    bool promptEndsLine_ = true;  // without prompts: the line end that started the program
+    bool promptEndsLine_ = true;   // without prompts: the line end that started the program
     std::streamsize waiting_ = 0;  // bytes delivered but not read when the last prompt went out
     std::streamsize taken_ = 0;    // bytes the reader has taken since
     int lastByte_ = kNoByte;

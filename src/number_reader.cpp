@@ -125,6 +125,16 @@ TokenResult readNumber(std::istream& in) {
     }
 }
 
+std::streamsize bufferedBytes(const std::istream& in) {
+    // The buffer's own pointers are protected: a derived class may name them for any buffer.
+    struct View : std::streambuf {
+        static std::streamsize held(const std::streambuf& buffer) {
+            return (buffer.*&View::egptr)() - (buffer.*&View::gptr)();
+        }
+    };
+    return View::held(*in.rdbuf());
+}
+
 std::streamsize takeDeliveredText(std::istream& in, int& lastByte) {
     // The screen's cursor stands after the last byte the terminal delivered, which may lie
     // beyond what the reader took.

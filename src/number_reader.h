@@ -23,6 +23,9 @@ struct TokenResult {
 // input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
 
+// Bytes in's buffer holds that no read has taken yet, without asking its source for more.
+std::streamsize bufferedBytes(const std::istream& in);
+
 // Takes whatever text in already holds, without waiting for more, and returns how many bytes that
 // was; lastByte becomes the last of them, if any. For after a reading problem only.
 std::streamsize takeDeliveredText(std::istream& in, int& lastByte);

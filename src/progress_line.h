@@ -36,6 +36,6 @@ class ProgressLine final : public SortProgress {
     std::int32_t n_;
     std::function<Clock::time_point()> now_;
     Clock::time_point start_;
-    Clock::time_point nextDraw_;  // the quiet first second, then the redraw interval
+    Clock::time_point nextDraw_;   // the quiet first second, then the redraw interval
     std::size_t drawnLength_ = 0;  // 0 while nothing is on the screen
 };
