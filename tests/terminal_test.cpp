@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,17 +33,31 @@ const std::string kPrompt = "Press any key to continue . . . ";
 // How the program (or a shell) is started on the terminal.
 struct Launch {
     std::vector<std::string> argv = programCommand();
-    std::string stdinPath;   // standard input from this file instead of the terminal
-    std::string stdoutPath;  // standard output to this file instead of the terminal
+    std::string paths[3];  // standard input, output or error from this file, not the terminal
 };
 
-// A shell with job control on the terminal, its prompt "$ ".
-Launch interactiveShell() {
-    Launch shell;
-    shell.argv = {"/usr/bin/env", "-i",          "PS1=$ ",      "TERM=dumb", "bash",
-                  "--norc",       "--noprofile", "--noediting", "-i"};
-    return shell;
+// Shells with job control on the terminal, their prompt "$ ". bash puts back its own terminal
+// settings when a job stops; dash does not, so it shows what the program leaves behind.
+const std::vector<std::string> kBash = {"bash", "--norc", "--noprofile", "--noediting", "-i"};
+const std::vector<std::string> kDash = {"dash", "-i"};
+
+Launch interactiveShell(const std::vector<std::string>& shell = kBash) {
+    Launch launch;
+    launch.argv = {"/usr/bin/env", "-i", "PS1=$ ", "TERM=dumb"};
+    launch.argv.insert(launch.argv.end(), shell.begin(), shell.end());
+    return launch;
 }
+
+// A file of its own for each test that redirects a stream, removed with it.
+struct TemporaryFile {
+    TemporaryFile() { close(mkstemp(path)); }
+    ~TemporaryFile() { std::remove(path); }
+    std::string text() const {
+        std::ifstream file(path);
+        return {std::istreambuf_iterator<char>(file), {}};
+    }
+    char path[32] = "/tmp/sortdemo-test-XXXXXX";
+};
 
 // The command started on the slave side of a fresh pseudo-terminal. The test keeps its own
 // descriptor of the slave, so the terminal's settings can still be read after the program has
@@ -62,13 +77,14 @@ class TerminalSession {
         if (pid_ == 0) {
             close(master_);
             login_tty(dup(slave_));
-            if (!launch.stdinPath.empty()) {
-                dup2(open(launch.stdinPath.c_str(), O_RDONLY), STDIN_FILENO);
+            for (int fd = 0; fd < 3; ++fd) {
+                if (!launch.paths[fd].empty()) {
+                    dup2(open(launch.paths[fd].c_str(), fd == 0 ? O_RDONLY : O_WRONLY), fd);
+                }
             }
-            if (!launch.stdoutPath.empty()) {
-                dup2(open(launch.stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
-                     STDOUT_FILENO);
-            }
+            // Ctrl-\ ends a test's program without leaving a core file behind.
+            const rlimit noCore = {0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
             execvp(args[0], args.data());
             _exit(127);
         }
@@ -166,11 +182,14 @@ class TerminalSession {
 };
 
 // The dialogue typed at the terminal: the end-of-input key ends the input at once, the first
-// time the program sees it, and an error line never starts in the middle of a screen line.
+// time the program sees it, and an error line never starts in the middle of a screen line. A
+// line end goes before it only where the person sees both the typed text and the error.
 struct TypedCase {
     const char* name;
     std::vector<std::string> steps;  // each typed once the program has asked for it
     std::string screen;              // up to the key-press prompt; the terminal shows \n as \r\n
+    int redirected = -1;             // this standard stream is a file instead of the terminal
+    std::string file{};              // the input it holds, or what the program wrote there
 };
 
 void PrintTo(const TypedCase& c, std::ostream* os) {
@@ -180,19 +199,35 @@ void PrintTo(const TypedCase& c, std::ostream* os) {
 class TypedDialogue : public ::testing::TestWithParam<TypedCase> {};
 
 TEST_P(TypedDialogue, ShowsThisAndWaitsForAKey) {
-    TerminalSession session;
-    const std::vector<std::string>& steps = GetParam().steps;
-    for (std::size_t k = 0; k < steps.size(); ++k) {
-        ASSERT_TRUE(session.waitFor(k == 0 ? kAskCount : " numbers:\r\n")) << session.screen();
-        session.type(steps[k]);
+    const TypedCase& c = GetParam();
+    TemporaryFile file;
+    Launch launch;
+    if (c.redirected >= 0) {
+        launch.paths[c.redirected] = file.path;
+        std::ofstream(file.path) << (c.redirected == 0 ? c.file : "");
     }
-    ASSERT_TRUE(session.waitFor(kPrompt)) << "still reading after the end of the input:\n"
-                                          << session.screen();
-    EXPECT_EQ(session.screen(), GetParam().screen + kPrompt);
-    session.type("x");
+    TerminalSession session(launch);
+    // Prompts show only with the output at the terminal; the wait needs the input there too.
+    const bool prompts = c.redirected != 1;
+    const bool waits = c.redirected < 0 || c.redirected == 2;
+    for (std::size_t k = 0; k < c.steps.size(); ++k) {
+        ASSERT_TRUE(!prompts || session.waitFor(k == 0 ? kAskCount : " numbers:\r\n"))
+            << session.screen();
+        session.type(c.steps[k]);
+    }
+    if (waits) {
+        ASSERT_TRUE(session.waitFor(kPrompt)) << "still reading after the end of the input:\n"
+                                              << session.screen();
+        EXPECT_EQ(session.screen(), c.screen + kPrompt);
+        session.type("x");
+    }
     const int status = session.finish();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(session.screen().substr(0, c.screen.size()), c.screen);
+    if (c.redirected > 0) {
+        EXPECT_EQ(file.text(), c.file);
+    }
 }
 
 const std::string kEnded = "but the input ended\r\n";
@@ -221,7 +256,39 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"typedBeforeThePrompt",
                   {"2 1 x y\x04"},
                   kAskCount + "2 1 x yEnter 2 numbers:\r\nerror: expected number 2 of 2, " +
-                      "but found \"x\"\r\n"}),
+                      "but found \"x\"\r\n"},
+        TypedCase{"linesTypedBeforeThePrompt",
+                  {"2\n1 x y\x04"},
+                  kAskCount + "2\r\n1 x yEnter 2 numbers:\r\nerror: expected number 2 of 2, " +
+                      "but found \"x\"\r\n"},
+        TypedCase{"typedBeforeThePromptThenMore",
+                  {"2 1\x04", " x\x04\x04"},
+                  kAskCount + "2 1Enter 2 numbers:\r\n x\r\nerror: expected number 2 of 2, " +
+                      "but found \"x\"\r\n"},
+        TypedCase{"spaceThenEndTwice",
+                  {"3\n", "1 2 \x04\x04"},
+                  kAskCount + "3\r\nEnter 3 numbers:\r\n1 2 \r\nerror: expected number 3 of 3, " +
+                      kEnded},
+        TypedCase{"outputToAFile",
+                  {"\x04"},
+                  "error: expected how many numbers to sort, " + kEnded,
+                  1,
+                  kAskCount},
+        TypedCase{"outputToAFileAfterText",
+                  {"7 x\x04\x04"},
+                  "7 x\r\nerror: expected number 1 of 7, but found \"x\"\r\n",
+                  1,
+                  kAskCount + "Enter 7 numbers:\n"},
+        TypedCase{"errorToAFile",
+                  {"\x04"},
+                  kAskCount,
+                  2,
+                  "error: expected how many numbers to sort, but the input ended\n"},
+        TypedCase{"inputFromAFile",
+                  {},
+                  kAskCount + "error: expected how many numbers to sort, but found \"abc\"\r\n",
+                  0,
+                  "abc"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Brings the program to its pause, checking on the way that the wait has really begun.
@@ -300,7 +367,8 @@ TEST_P(PauseSignal, EndsAsTheSignalWouldAfterRestoringTheTerminal) {
     }
     if (c.expected == 0) {
         std::this_thread::sleep_for(300ms);
-        EXPECT_TRUE(session.stillRunning()) << "an ignored signal ended the wait";
+        EXPECT_TRUE(session.stillRunning()) << "the signal ended the wait";
+        EXPECT_EQ(session.localFlags(), 0u) << "echo or line mode back on during the wait";
         session.type("x");
     }
     const int status = session.finish();
@@ -317,6 +385,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, PauseSignal,
                          ::testing::Values(SignalCase{"ctrlC", "\x03", 0, SIGINT},
                                            SignalCase{"sigterm", "", SIGTERM, SIGTERM},
                                            SignalCase{"sighup", "", SIGHUP, SIGHUP},
+                                           SignalCase{"ctrlBackslash", "\x1c", 0, SIGQUIT},
+                                           // Nobody to continue it: the process does not stop.
+                                           SignalCase{"ctrlZWithoutAShell", "\x1a", 0, 0},
                                            SignalCase{"sighupUnderNohup", "", SIGHUP, 0, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -330,51 +401,54 @@ TEST(Pause, DoesNotWaitWithoutATerminal) {
 // Results sent to a file from a terminal: the file holds the results alone and nobody waits for
 // a key that no prompt asked for.
 TEST(Pause, DoesNotWaitWhenTheResultsGoToAFile) {
-    char path[] = "/tmp/sortdemo-out-XXXXXX";
-    close(mkstemp(path));
+    const TemporaryFile file;
     Launch launch;
-    launch.stdoutPath = path;
+    launch.paths[1] = file.path;
     TerminalSession session(launch);
     session.type("2\n5 3\n");
     const int status = session.finish();
     ASSERT_TRUE(WIFEXITED(status)) << "waited for a key";
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream file(path);
-    const std::string written((std::istreambuf_iterator<char>(file)), {});
-    std::remove(path);
-    EXPECT_EQ(written, kAskCount +
-                           "Enter 2 numbers:\n\nSorted using Bubble Sort: 3 5 \nSorted using "
-                           "std::sort: 3 5 \n");
+    EXPECT_EQ(file.text(), kAskCount +
+                               "Enter 2 numbers:\n\nSorted using Bubble Sort: 3 5 \nSorted using "
+                               "std::sort: 3 5 \n");
 }
 
-// Ctrl-Z at the wait, then fg, in an interactive shell: stopped, the shell gets its terminal back
-// as it was; continued, the prompt is shown again and one unechoed key without Enter ends it.
-TEST(PauseJobControl, WaitsForOneKeyAgainAfterFg) {
-    TerminalSession shell(interactiveShell());
+// Ctrl-Z at the wait, then fg, twice, in an interactive shell: stopped, the shell gets its
+// terminal back as it was; continued, the prompt is shown again and one unechoed key without
+// Enter ends it.
+class PauseJobControl : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
+    TerminalSession shell(interactiveShell(GetParam()));
     ASSERT_TRUE(shell.waitFor("$ "));
     const tcflag_t before = shell.localFlags();
     shell.type(programCommand().back() + "\n");
     ASSERT_TRUE(shell.waitFor(kAskCount));
     shell.type("2\n5 3\n");
     ASSERT_TRUE(shell.waitFor(kPrompt));
-    shell.type("\x1a");
-    ASSERT_TRUE(shell.waitFor("Stopped")) << shell.screen();
-    ASSERT_TRUE(shell.waitFor("$ ", 2));
-    EXPECT_EQ(shell.localFlags(), before);
-    shell.type("fg\n");
-    ASSERT_TRUE(shell.waitFor(kPrompt, 2)) << shell.screen();
-    EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+    for (int stops = 1; stops <= 2; ++stops) {
+        shell.type("\x1a");
+        ASSERT_TRUE(shell.waitFor("$ ", 1 + stops)) << shell.screen();
+        EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
+        shell.type("fg\n");
+        ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
+        EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+    }
     shell.type("x");
-    ASSERT_TRUE(shell.waitFor("$ ", 3)) << "the key did not end the wait:\n" << shell.screen();
+    ASSERT_TRUE(shell.waitFor("$ ", 4)) << "the key did not end the wait:\n" << shell.screen();
     shell.type("echo status $?\n");
     ASSERT_TRUE(shell.waitFor("status 0"));
     const std::string& screen = shell.screen();
     EXPECT_EQ(screen.substr(screen.rfind(kPrompt) + kPrompt.size(), 4), "\r\n$ ") << "echoed";
 }
 
+INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl, ::testing::Values(kBash, kDash),
+                         [](const auto& info) { return info.param[0]; });
+
 // A background process whose terminal reads fail (EIO: stopping it for input is not allowed)
 // gets an error line and does not wait for a key it can never read.
-TEST(PauseJobControl, EndsWhenTheTerminalCannotBeRead) {
+TEST(PauseInTheBackground, EndsWhenTheTerminalCannotBeRead) {
     TerminalSession shell(interactiveShell());
     ASSERT_TRUE(shell.waitFor("$ "));
     shell.type("sh -c 'trap \"\" TTIN TTOU; exec \"$0\"' " + programCommand().back() +
@@ -390,8 +464,7 @@ TEST(PauseJobControl, EndsWhenTheTerminalCannotBeRead) {
 // erases it before the results, leaving the screen as it would be without it. Standard error on
 // a pipe gets no byte of it.
 TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
-    char path[] = "/tmp/sortdemo-in-XXXXXX";
-    close(mkstemp(path));
+    const TemporaryFile file;
     std::string shown;
     std::string input;
     std::string n;
@@ -402,9 +475,9 @@ TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
         for (int k = 0; k < size; ++k) {
             input += "0 ";
         }
-        std::ofstream(path) << input;
+        std::ofstream(file.path) << input;
         Launch launch;
-        launch.stdinPath = path;
+        launch.paths[0] = file.path;
         const auto start = std::chrono::steady_clock::now();
         TerminalSession session(launch);
         const int status = session.finish(300s);
@@ -414,7 +487,6 @@ TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
                     std::chrono::steady_clock::now() - start < 3s)
             << "a sort of " << n << " numbers took over 3 s without a progress line";
     }
-    std::remove(path);
 
     // Every status line is overwritten in place and the last one is erased.
     std::string withoutStatus = shown;
