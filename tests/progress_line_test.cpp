@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -42,75 +41,46 @@ INSTANTIATE_TEST_SUITE_P(
         ShareCase{1, 1, 1.0, 0, "sorting 1 numbers: 100%, about 0 s left"},
         ShareCase{1000, 999, 0.002, 1e300, "sorting 1000 numbers: 0%, about 16666667 min left"}));
 
-// The line over time, on a clock the test sets: each report of the sort at a chosen time draws
-// the line given, or nothing.
+// One sort of 4 numbers (6 compare-exchanges) on a clock the test sets: at each time, the
+// unsorted prefix the sort reports and the line that draws, or nothing. The first second is
+// quiet, then the line is redrawn at most four times a second; the estimate rounds up to whole
+// seconds below 100 s and to whole minutes from there.
 struct Report {
     int milliseconds;
     std::int32_t unsortedLength;
-    std::string shown;  // empty when the report draws nothing
+    std::string shown;  // after "sorting 4 numbers: "; empty when nothing is drawn
 };
 
-struct TimedCase {
-    const char* name;
-    std::int32_t n;
-    std::vector<Report> reports;
-};
-
-void PrintTo(const TimedCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ProgressOverTime : public ::testing::TestWithParam<TimedCase> {};
-
-TEST_P(ProgressOverTime, DrawsTheseLinesAndErasesTheLast) {
-    using Clock = ProgressLine::Clock;
-    Clock::time_point now{std::chrono::hours(1)};
+TEST(ProgressLine, DrawsOverTimeAndErasesTheLast) {
+    const Report timeline[] = {{999, 3, ""},
+                               {1000, 4, "0%"},
+                               {1249, 3, ""},
+                               {1250, 3, "50%, about 2 s left"},
+                               {99000, 3, "50%, about 99 s left"},
+                               {100000, 3, "50%, about 2 min left"},
+                               {119000, 3, "50%, about 2 min left"},
+                               {120000, 3, "50%, about 2 min left"},
+                               {121000, 3, "50%, about 3 min left"},
+                               {121249, 2, ""},
+                               {121250, 2, "83%, about 25 s left"},
+                               {200000, 1, "100%, about 0 s left"}};
+    ProgressLine::Clock::time_point now{std::chrono::hours(1)};
+    const ProgressLine::Clock::time_point start = now;
     std::ostringstream terminal;
-    ProgressLine line(terminal, GetParam().n, [&now] { return now; });
-    const Clock::time_point start = now;
-    bool drawn = false;
-    for (const Report& report : GetParam().reports) {
+    ProgressLine line(terminal, 4, [&now] { return now; });
+    line.erase();
+    EXPECT_EQ(terminal.str(), "") << "erased a line that was never drawn";
+    for (const Report& report : timeline) {
         now = start + std::chrono::milliseconds(report.milliseconds);
         terminal.str("");
         line.unsortedPrefix(report.unsortedLength);
-        EXPECT_EQ(terminal.str(), report.shown.empty() ? "" : "\r" + report.shown + "\x1b[K")
+        EXPECT_EQ(terminal.str(),
+                  report.shown.empty() ? "" : "\rsorting 4 numbers: " + report.shown + "\x1b[K")
             << "at " << report.milliseconds << " ms";
-        drawn = drawn || !report.shown.empty();
     }
     terminal.str("");
     line.erase();
-    EXPECT_EQ(terminal.str(), drawn ? "\r\x1b[K" : "");
+    EXPECT_EQ(terminal.str(), "\r\x1b[K");
 }
-
-// n = 4 has 6 compare-exchanges, 3 of them left with a prefix of 3: half done, as long to go as
-// has gone.
-const std::string kHalf = "sorting 4 numbers: 50%, about ";
-
-INSTANTIATE_TEST_SUITE_P(
-    Timed, ProgressOverTime,
-    ::testing::Values(
-        TimedCase{"quietForTheFirstSecond", 1000, {{0, 1000, ""}, {500, 600, ""}, {999, 2, ""}}},
-        TimedCase{"redrawnFourTimesASecond",
-                  4,
-                  {{1000, 3, kHalf + "1 s left"},
-                   {1100, 3, ""},
-                   {1249, 3, ""},
-                   {1250, 3, kHalf + "2 s left"},
-                   {1499, 3, ""},
-                   {1600, 3, kHalf + "2 s left"}}},
-        TimedCase{"shareRisesEstimateFalls",
-                  1000,
-                  {{1000, 900, "sorting 1000 numbers: 19%, about 5 s left"},
-                   {2000, 700, "sorting 1000 numbers: 51%, about 2 s left"},
-                   {3000, 300, "sorting 1000 numbers: 91%, about 1 s left"},
-                   {4000, 1, "sorting 1000 numbers: 100%, about 0 s left"}}},
-        TimedCase{"minutesRoundUp",
-                  4,
-                  {{99000, 3, kHalf + "99 s left"},
-                   {100000, 3, kHalf + "2 min left"},
-                   {119000, 3, kHalf + "2 min left"},
-                   {120000, 3, kHalf + "2 min left"},
-                   {121000, 3, kHalf + "3 min left"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
