@@ -147,9 +147,6 @@ class TerminalSession {
     }
 
     pid_t pid() const { return pid_; }
-    const std::string& screen() const { return screen_; }
-
-  private:
     int count(const std::string& text) const {
         int found = 0;
         for (auto at = screen_.find(text); at != std::string::npos;
@@ -158,7 +155,9 @@ class TerminalSession {
         }
         return found;
     }
+    const std::string& screen() const { return screen_; }
 
+  private:
     bool readScreen(int milliseconds) {
         pollfd fd = {master_, POLLIN, 0};
         if (poll(&fd, 1, milliseconds) <= 0) {
@@ -247,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
                   kAskCount + "2" + kAskTwo + "error: expected number 1 of 2, " + kEnded},
         TypedCase{"valuesThenEndTwice", {"2\n", "1\x04\x04"}, kAfterTwo + "1\r\n" + kSecondEnded},
         TypedCase{"spaceThenEndTwice", {"2\n", "1 \x04\x04"}, kAfterTwo + "1 \r\n" + kSecondEnded},
-        TypedCase{"wordThenEnter", {"abc\n"}, kAskCount + "abc\r\n" + kCountIsAbc},
+        TypedCase{"wordThenEnter", {"abc def\n"}, kAskCount + "abc def\r\n" + kCountIsAbc},
         TypedCase{"wordThenEnd", {"2\n", "1 x y\x04"}, kAfterTwo + "1 x y\r\n" + kSecondIsX},
         TypedCase{"typedAhead", {"2 1 x y\x04"}, kAskCount + "2 1 x y" + kAskTwo + kSecondIsX},
         TypedCase{
@@ -337,9 +336,10 @@ TEST(Pause, DoesNotWaitWithoutATerminal) {
     EXPECT_EQ(result.out.find("Press any key"), std::string::npos);
 }
 
-// Ctrl-Z at the wait, then fg, twice, in an interactive shell: stopped, the shell gets its
-// terminal back as it was; continued, the prompt is shown again and one unechoed key without
-// Enter ends it.
+// Ctrl-Z at the wait, then fg, twice (the second time by way of bg), in an interactive shell:
+// stopped, the shell gets its terminal back as it was; in the background the wait leaves the
+// terminal alone; continued in the foreground, the prompt is shown again, once, and one
+// unechoed key without Enter ends it.
 class PauseJobControl : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
@@ -352,18 +352,23 @@ TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
     ASSERT_TRUE(shell.waitFor(kPrompt));
     for (int stops = 1; stops <= 2; ++stops) {
         shell.type("\x1a");
-        ASSERT_TRUE(shell.waitFor("$ ", 1 + stops)) << shell.screen();
+        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops)) << shell.screen();
         EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
+        shell.type(stops == 1 ? "\n" : "bg\n");
+        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops + 1)) << shell.screen();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
         shell.type("fg\n");
         ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
         EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
     }
     shell.type("x");
-    ASSERT_TRUE(shell.waitFor("$ ", 4)) << "the key did not end the wait:\n" << shell.screen();
+    ASSERT_TRUE(shell.waitFor("$ ", 6)) << "the key did not end the wait:\n" << shell.screen();
     shell.type("echo status $?\n");
     ASSERT_TRUE(shell.waitFor("status 0"));
     const std::string& screen = shell.screen();
     EXPECT_EQ(screen.substr(screen.rfind(kPrompt) + kPrompt.size(), 4), "\r\n$ ") << "echoed";
+    EXPECT_EQ(shell.count(kPrompt), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl, ::testing::Values(kBash, kDash),
