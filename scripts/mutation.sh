@@ -41,7 +41,10 @@ run_tests() {
 }
 
 nice -n 10 cmake --build "$build" -j1 >/dev/null
-[ -z "$(run_tests)" ] || { echo "the unchanged tree fails its tests" >&2 && exit 1; }
+# Pseudo-terminal tests on a loaded machine can fail by chance: the unchanged tree gets two tries.
+failed=$(run_tests)
+[ -z "$failed" ] || failed=$(run_tests)
+[ -z "$failed" ] || { echo "the unchanged tree fails $failed" >&2 && exit 1; }
 
 killed=0 survived=0 equivalent=0 equivalentKilled=0 broken=0 survivors=()
 while IFS=$'\037' read -r id file text replacement why; do
