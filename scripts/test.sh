@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then builds and runs every suite: the native tests (valgrind's
-# memcheck, the manual page and the lintian-checked .deb among them), all of them again under
+# memcheck, the manual page, the lintian-checked .deb, and the unit tests and end-to-end table
+# under qemu-x86_64 as four older processors among them), all of them again under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the whole project built with clang++ and its
 # unit, end-to-end and terminal tests, the 64-bit ARM build's unit tests and end-to-end table
 # under qemu, the Windows build's tests and the end-to-end table under Wine, the .zip, the
-# dialogue fuzzer, and the formatting check. Every build is a preset of CMakePresets.json. Stops
-# at the first failure.
+# dialogue fuzzer, the kernels' modelled speed (no spills), and the formatting check. Every build
+# is a preset of CMakePresets.json. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
     g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev g++-aarch64-linux-gnu \
-    qemu-user dpkg-dev file lintian man-db icoutils
+    qemu-user dpkg-dev file lintian man-db icoutils llvm-14
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -63,6 +64,9 @@ done
 
 step "fuzzing the dialogue for ${SORTDEMO_FUZZ_SECONDS:-60} seconds"
 bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
+
+step "each kernel's hot loop modelled by llvm-mca on processors we cannot run"
+bash scripts/model.sh
 
 step "formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

@@ -86,6 +86,18 @@ TEST_P(DialogueTable, WritesExactlyThisAndExits) {
 
 const std::string kRange = " is out of range (-2147483648 to 2147483647)";
 
+// The numbers from first to last, each followed by a space: with 600 of them, the row below runs
+// a vector kernel on every processor that has one.
+std::string numbers(int first, int last) {
+    std::string text;
+    for (int k = first;; k += first < last ? 1 : -1) {
+        text += std::to_string(k) + " ";
+        if (k == last) {
+            return text;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Runs, DialogueTable,
     ::testing::Values(
@@ -102,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                      sorted("7", "-2147483648 -1 0 0 5 2147483647 2147483647 "), "", 0},
         DialogueCase{"everyWhiteSpace", "\t3\r\n\v1\f 2 \n 0", sorted("3", "0 1 2 "), "", 0},
         DialogueCase{"signsAndLeadingZeros", "+003 -007 +0 0010", sorted("3", "-7 0 10 "), "", 0},
+        DialogueCase{"vectorKernel", "600\n" + numbers(600, 1), sorted("600", numbers(1, 600)), "",
+                     0},
 
         DialogueCase{"noInput", "", kAskCount,
                      "error: expected how many numbers to sort, but the input ended", 1},

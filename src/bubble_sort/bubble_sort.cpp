@@ -18,6 +18,7 @@ void bubbleSortReference(std::vector<std::int32_t>& values) {
 std::vector<KernelInfo> bubbleSortKernels() {
     std::vector<KernelInfo> kernels = {{"scalar", bubbleSortScalar, true}};
 #if defined(SORTDEMO_X86_64_KERNELS)
+    kernels.push_back({"sse41", bubbleSortSse41, cpuFeatures().sse41});
     kernels.push_back({"avx2", bubbleSortAvx2, cpuFeatures().avx2});
     kernels.push_back({"avx512", bubbleSortAvx512, cpuFeatures().avx512});
 #elif defined(SORTDEMO_NEON_KERNEL)
@@ -35,7 +36,10 @@ BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_
     if (features.avx512 && (n >= kAvx512Cutoff || !features.avx2)) {
         return bubbleSortAvx512;
     }
-    return features.avx2 ? bubbleSortAvx2 : bubbleSortScalar;
+    if (features.avx2) {
+        return bubbleSortAvx2;
+    }
+    return features.sse41 ? bubbleSortSse41 : bubbleSortScalar;
 #elif defined(SORTDEMO_NEON_KERNEL)
     return bubbleSortNeon;
 #else

@@ -46,29 +46,29 @@ std::uint64_t extendedControlRegister0() {
 #endif
 }
 
-// Asks only what the processor says it can answer: leaf 7 when it has one, xgetbv when the
-// operating system has enabled it (OSXSAVE); otherwise that value stays 0.
-CpuidValues readCpuid() {
-    CpuidValues values;
-    values.highestLeaf = cpuid(0, 0).eax;
-    if (values.highestLeaf >= 1) {
-        values.leaf1Ecx = cpuid(1, 0).ecx;
-    }
-    if (values.highestLeaf >= 7) {
-        values.leaf7Ebx = cpuid(7, 0).ebx;
-    }
-    if (bit(values.leaf1Ecx, 27)) {
-        values.xcr0 = extendedControlRegister0();
-    }
-    return values;
-}
-
 #endif
 
 }  // namespace
 
+CpuidValues readCpuid(const CpuidInstructions& instructions) {
+    CpuidValues values;
+    values.highestLeaf = instructions.cpuid(0);
+    if (values.highestLeaf >= 1) {
+        values.leaf1Ecx = instructions.cpuid(1);
+    }
+    if (values.highestLeaf >= 7) {
+        values.leaf7Ebx = instructions.cpuid(7);
+    }
+    if (bit(values.leaf1Ecx, 27)) {
+        values.xcr0 = instructions.xgetbv();
+    }
+    return values;
+}
+
 CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
     CpuFeatures features;
+    // SSE state is part of the x86-64 baseline, which every 64-bit operating system saves.
+    features.sse41 = bit(values.leaf1Ecx, 19);
     const bool osSavesState = bit(values.leaf1Ecx, 27);  // OSXSAVE: xcr0 was read
     const bool avx = bit(values.leaf1Ecx, 28);
     if (values.highestLeaf < 7 || !osSavesState || !avx) {
@@ -85,7 +85,13 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
 
 const CpuFeatures& cpuFeatures() {
 #ifdef SORTDEMO_X86_64
-    static const CpuFeatures features = decodeCpuFeatures(readCpuid());
+    static const CpuFeatures features = decodeCpuFeatures(readCpuid({
+        [](std::uint32_t leaf) {
+            const CpuidResult r = cpuid(leaf, 0);
+            return leaf == 0 ? r.eax : leaf == 1 ? r.ecx : r.ebx;
+        },
+        extendedControlRegister0,
+    }));
 #else
     static const CpuFeatures features;
 #endif

@@ -16,9 +16,11 @@
 void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
 // Many passes at once as a diagonal wavefront in vector registers (see wavefront.h): on x86-64
-// with AVX2 or AVX-512 when the processor has them, on 64-bit ARM with NEON, which it always has.
+// with SSE4.1, AVX2 or AVX-512 when the processor has them, on 64-bit ARM with NEON, which it
+// always has.
 #if defined(__x86_64__) || defined(_M_X64)
 #define SORTDEMO_X86_64_KERNELS 1
+void bubbleSortSse41(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #elif defined(__aarch64__) || defined(_M_ARM64)
@@ -38,8 +40,8 @@ struct KernelInfo {
 std::vector<KernelInfo> bubbleSortKernels();
 
 // The fastest kernel for n elements on a processor with these features: a vector kernel it can
-// run from kVectorCutoff elements on (AVX-512 from kAvx512Cutoff), the scalar kernel below that
-// or without one.
+// run from kVectorCutoff elements on (the widest it has, but AVX2 rather than AVX-512 below
+// kAvx512Cutoff), the scalar kernel below that or without one.
 BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n);
 
 // The kernel bubbleSort uses for n elements on this machine.

@@ -1,6 +1,7 @@
 #include <utility>
 
 #include "kernels.h"
+#include "mca_markers.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ inline void fusedPasses(std::int32_t* a, std::int32_t last, std::index_sequence<
         carried[s] = value;
     }
     for (std::int32_t s = K; s <= last; ++s) {
+        SORTDEMO_MCA_MARK();
         std::int32_t value = a[s];
         (compareExchange(carried[k], value), ...);
         a[s - K] = value;

@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "kernels.h"
+#include "mca_markers.h"
 
 namespace wavefront {
 
@@ -108,6 +109,9 @@ inline void sweep(std::int32_t* a, std::int32_t len) {
     }
     // The hot loop: the window wholly on the array.
     for (; s + 2 < len; ++s) {
+        if constexpr (R > 1) {  // the narrow sweeps' loop is not the hot one
+            SORTDEMO_MCA_MARK();
+        }
         advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2);
     }
     // The top has passed the array's end. Reached only from the hot loop, so the bottom is on

@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Estimates with llvm-mca how fast each kernel's hot loop runs on processors this machine is not:
+# it compiles the kernel with clang, marking the loop (SORTDEMO_MCA_MARKERS), and prints
+# for every scheduling model of LLVM 14 among the processors below the cycles a step, the
+# compare-exchanges a cycle, the model's limit (signed min/max it issues a cycle, times the
+# lanes, over two) and the share of that limit the loop reaches. A model, not a measurement.
+#   scripts/model.sh                  every kernel at its own register count; fails if one spills
+#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, neon) at other counts
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/packages.sh
+# clang's AArch64 target takes its C++ headers from the cross toolchain.
+ensure_packages clang llvm-14 g++-aarch64-linux-gnu
+mca=$(command -v llvm-mca-14 || command -v llvm-mca)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+models_x86="skylake alderlake icelake-server znver3 nehalem sandybridge goldmont btver2"
+models_arm="cortex-a55 cortex-a72 cortex-a76 neoverse-n1 apple-a14"
+
+# A kernel's architecture, source, flags, lanes (0 for the scalar kernel, whose step is its four
+# fused passes' compare-exchanges) and register-count macro.
+describe() {
+    case $1 in
+    scalar-x86) echo "x86 scalar.cpp -O3 0 -" ;;
+    sse41) echo "x86 sse41.cpp -msse4.1 4 SORTDEMO_SSE41_REGISTERS" ;;
+    avx2) echo "x86 avx2.cpp -mavx2 8 SORTDEMO_AVX2_REGISTERS" ;;
+    avx512) echo "x86 avx512.cpp -mavx512f 16 SORTDEMO_AVX512_REGISTERS" ;;
+    scalar-arm) echo "arm scalar.cpp -O3 0 -" ;;
+    neon) echo "arm neon.cpp -O3 4 SORTDEMO_NEON_REGISTERS" ;;
+    *) echo "unknown kernel: $1" >&2 && exit 2 ;;
+    esac
+}
+
+# Whether the processor has the kernel's instruction set, as clang knows it for -march.
+has_instructions() { # kernel cpu
+    local macro
+    case $1 in
+    sse41) macro=__SSE4_1__ ;;
+    avx2) macro=__AVX2__ ;;
+    avx512) macro=__AVX512F__ ;;
+    *) return 0 ;;
+    esac
+    clang++ -march="$2" -dM -E -x c++ /dev/null | grep "define $macro " >/dev/null
+}
+
+triple() { [ "$1" = x86 ] && echo x86_64-linux-gnu || echo aarch64-linux-gnu; }
+
+# Twelve independent signed min/max operations (conditional moves for the scalar kernel), whose
+# throughput is the model's limit for a kernel of that instruction set.
+minmax_block() {
+    local k
+    for ((k = 0; k < 12; ++k)); do
+        case $1 in
+        sse41) printf '\tpminsd %%xmm15, %%xmm%d\n' "$k" ;;
+        avx2) printf '\tvpminsd %%ymm15, %%ymm%d, %%ymm%d\n' "$k" "$k" ;;
+        avx512) printf '\tvpminsd %%zmm31, %%zmm%d, %%zmm%d\n' "$k" "$k" ;;
+        neon) printf '\tsmin v%d.4s, v%d.4s, v31.4s\n' "$k" "$k" ;;
+        scalar-x86) [ "$k" -eq 0 ] && printf '\tcmpl %%r15d, %%r14d\n'
+            printf '\tcmovll %%r15d, %%%s\n' "$(echo eax ebx ecx edx esi edi r8d r9d r10d r11d r12d r13d | cut -d' ' -f$((k + 1)))" ;;
+        scalar-arm) [ "$k" -eq 0 ] && printf '\tcmp w15, w14\n'
+            printf '\tcsel w%d, w%d, w15, lt\n' "$k" "$k" ;;
+        esac
+    done
+}
+
+# The hot loop around the mark, as one llvm-mca region: the shortest stretch from a label before
+# the mark to a branch back to it after the mark. (The mark reads '#' on x86-64 and '//' on
+# AArch64, where the compiler rewrites the comment; llvm-mca 14 takes a region there only in the
+# '#' form, so the region's own marks are written in that.)
+innermost_loop() {
+    awk '{ line[++n] = $0 }
+         /LLVM-MCA-LOOP/ && !mark { mark = n }
+         /^[.A-Za-z0-9_]+:/ { label = $0; sub(/:.*/, "", label); at[label] = n }
+         mark && n > mark && $1 ~ /^(j|b\.|b$|cb|tb)/ && ($NF in at) && at[$NF] < mark {
+             if (!to || n - at[$NF] < to - from) { from = at[$NF]; to = n } }
+         END { print "# LLVM-MCA-BEGIN"
+               for (k = from + 1; k <= to; ++k)
+                   if (line[k] !~ /LLVM-MCA|APP/) print line[k]
+               print "# LLVM-MCA-END" }'
+}
+
+# Cycles of a marked region: "instructions cycles" a step, from 1000 simulated iterations.
+simulate() { # file cpu arch
+    "$mca" -mtriple="$(triple "$3")" -mcpu="$2" -iterations=1000 "$1" 2>/dev/null |
+        awk '/^Iterations:/ { it = $2 } /^Instructions:/ { ins = $2 } /^Total Cycles:/ { cy = $3 }
+             END { printf "%.1f %.2f\n", ins / it, cy / it }'
+}
+
+# The scheduling model behind a processor name: several names share one in LLVM 14, which shows
+# in the processor resources it lists; the model is named by those resources' common prefix.
+model_of() { # cpu arch
+    local block="$work/probe.s"
+    minmax_block "$([ "$2" = x86 ] && echo scalar-x86 || echo scalar-arm)" >"$block"
+    "$mca" -mtriple="$(triple "$2")" -mcpu="$1" "$block" 2>/dev/null |
+        awk '/^Resources:/ { on = 1; next }
+             on && NF == 0 { exit }
+             on { list = list " " $3; if (label == "") label = $3 }
+             END { sub(/(Unit|Port|FPDivider|Divider|AGU|ALU).*$/, "", label); print label list }'
+}
+
+# Each model once, with the names it covers: "label|name,name".
+group_models() { # arch names...
+    local arch=$1 cpu
+    shift
+    declare -A names=()
+    local order=()
+    for cpu in "$@"; do
+        local signature
+        signature=$(model_of "$cpu" "$arch")
+        [ -n "${names[$signature]:-}" ] || order+=("$signature")
+        names[$signature]="${names[$signature]:+${names[$signature]},}$cpu"
+    done
+    for signature in "${order[@]}"; do
+        echo "${signature%% *}|${names[$signature]}"
+    done
+}
+
+# One table row per kernel, register count and model.
+model_kernel() { # kernel registers models...
+    local kernel=$1 registers=$2
+    shift 2
+    read -r arch source flags lanes macro <<<"$(describe "$kernel")"
+    local define=() steps
+    [ "$macro" = - ] || define=("-D$macro=$registers")
+    local asm="$work/$kernel-$registers.s"
+    clang++ --target="$(triple "$arch")" -std=c++20 -O3 $flags -DSORTDEMO_MCA_MARKERS \
+        "${define[@]}" -S "src/bubble_sort/$source" -o "$asm"
+    innermost_loop <"$asm" >"$asm.loop"
+    mv "$asm.loop" "$asm"
+    local spills
+    spills=$(grep -c -E '\(%rsp\)|\(%rbp\)|\[sp' "$asm" || true)
+    if [ "$lanes" -eq 0 ]; then
+        steps=4
+        lanes=1
+    else
+        steps=$((registers * lanes))
+    fi
+    [ "$spills" -eq 0 ] || spilled+=("$kernel at $registers registers")
+    minmax_block "$kernel" >"$work/limit.s"
+    local entry label names
+    for entry in "$@"; do
+        label=${entry%%|*}
+        names=${entry#*|}
+        # Only the names of processors that have the kernel's instruction set.
+        names=$(tr , '\n' <<<"$names" | while read -r cpu; do
+            if has_instructions "$kernel" "$cpu"; then echo "$cpu"; fi
+        done | paste -sd, -)
+        [ -n "$names" ] || continue
+        local cpu=${names%%,*} instructions cycles limitCycles
+        read -r instructions cycles <<<"$(simulate "$asm" "$cpu" "$arch")"
+        read -r _ limitCycles <<<"$(simulate "$work/limit.s" "$cpu" "$arch")"
+        awk -v k="$kernel" -v r="$registers" -v m="$label" -v n="$names" -v i="$instructions" \
+            -v c="$cycles" -v ce="$steps" -v lc="$limitCycles" -v lanes="$lanes" -v s="$spills" '
+            BEGIN {
+                limit = 12 / lc * lanes / 2
+                printf "%-10s %2s %-9s %-34s %5.1f %7.2f %4d %7.2f %7.2f %5.0f%% %3d\n",
+                       k, r, m, n, i, c, ce, ce / c, limit, 100 * ce / c / limit, s
+            }'
+    done
+}
+
+default_registers() { # kernel
+    read -r _ source _ _ macro <<<"$(describe "$1")"
+    [ "$macro" = - ] && echo - && return
+    sed -n -E "s/^#define $macro ([0-9]+)/\1/p" "src/bubble_sort/$source"
+}
+
+spilled=()
+# (Command substitution, not process substitution: a process substitution's shell runs the EXIT
+# trap, which would remove the work folder under the next step.)
+groups=$(group_models x86 $models_x86)
+mapfile -t x86 <<<"$groups"
+groups=$(group_models arm $models_arm)
+mapfile -t arm <<<"$groups"
+printf '%-10s %2s %-9s %-34s %5s %7s %4s %7s %7s %6s %3s\n' kernel R model "processor names" \
+    instr cycles CEs CE/cyc limit share stk
+if [ $# -gt 0 ]; then
+    kernel=$1
+    shift
+    read -r arch _ <<<"$(describe "$kernel")"
+    [ "$arch" = x86 ] && models=("${x86[@]}") || models=("${arm[@]}")
+    for registers in "$@"; do
+        model_kernel "$kernel" "$registers" "${models[@]}"
+    done
+else
+    for kernel in scalar-x86 sse41 avx2 avx512; do
+        model_kernel "$kernel" "$(default_registers "$kernel")" "${x86[@]}"
+    done
+    for kernel in scalar-arm neon; do
+        model_kernel "$kernel" "$(default_registers "$kernel")" "${arm[@]}"
+    done
+fi
+cat <<'EOF'
+
+R: the window's registers; instr and cycles: a step of the hot loop, its branch included;
+CEs: compare-exchanges a step; limit: compare-exchanges a cycle at the model's signed min/max
+issue rate (conditional moves for scalar); stk: stack accesses a step (spills).
+EOF
+# The kernels' own register counts must keep the window in registers.
+if [ $# -eq 0 ] && [ ${#spilled[@]} -gt 0 ]; then
+    printf 'error: the hot loop spills to the stack: %s\n' "${spilled[@]}" >&2
+    exit 1
+fi
