@@ -88,8 +88,6 @@ TokenResult readToken(std::istream& in) {
     }
     if (c == eof) {
         in.setstate(std::ios::eofbit);
-    } else {
-        result.lastByte = c;
     }
     result.bytesTaken += length;
 

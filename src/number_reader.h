@@ -14,7 +14,7 @@ struct TokenResult {
     TokenKind kind = TokenKind::inputEnded;
     std::int32_t value = 0;  // set for TokenKind::number
     std::string shown;       // for the other kinds with a token: the token, quoted for a terminal
-    int lastByte = std::istream::traits_type::eof();  // the last byte taken or looked at, if any
+    int lastByte = std::istream::traits_type::eof();  // the last byte taken, if any
     std::size_t bytesTaken = 0;                       // white space and token taken from the stream
 };
 

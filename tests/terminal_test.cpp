@@ -240,6 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"2\x04\x04"},
                   kAskCount + "2" + kAskTwo + "error: expected number 1 of 2, " + kEnded},
         TypedCase{"valuesThenEndTwice", {"2\n", "1\x04\x04"}, kAfterTwo + "1\r\n" + kSecondEnded},
+        TypedCase{"spaceEnterThenEnd", {"2\n", "1 \n\x04"}, kAfterTwo + "1 \r\n" + kSecondEnded},
         TypedCase{"spaceThenEndTwice", {"2\n", "1 \x04\x04"}, kAfterTwo + "1 \r\n" + kSecondEnded},
         TypedCase{"wordThenEnter", {"abc def\n"}, kAskCount + "abc def\r\n" + kCountIsAbc},
         TypedCase{"wordThenEnd", {"2\n", "1 x y\x04"}, kAfterTwo + "1 x y\r\n" + kSecondIsX},
