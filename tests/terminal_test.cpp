@@ -236,6 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
     Typed, TypedDialogue,
     ::testing::Values(
         TypedCase{"endAtTheCount", {"\x04"}, kAskCount + "\r\n" + kCountEnded + "\r\n"},
+        TypedCase{"enterThenEnd", {"\n\x04"}, kAskCount + "\r\n" + kCountEnded + "\r\n"},
         TypedCase{"countThenEndTwice",
                   {"2\x04\x04"},
                   kAskCount + "2" + kAskTwo + "error: expected number 1 of 2, " + kEnded},
