@@ -121,7 +121,7 @@ class TerminalLikeBuffer : public std::streambuf {
 };
 
 TEST(ReadNumber, NeverReadsAgainAfterTheEndOfTheInput) {
-    TerminalLikeBuffer buffer("3\n1 2", false);
+    TerminalLikeBuffer buffer("3\n1 2\n", false);
     std::istream in(&buffer);
     for (const std::int32_t expected : {3, 1, 2}) {
         EXPECT_EQ(readNumber(in).value, expected);

@@ -249,8 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{
             "linesTypedAhead", {"2\n1 x y\x04"}, kAskCount + "2\r\n1 x y" + kAskTwo + kSecondIsX},
         TypedCase{"typedAheadThenMore",
-                  {"2 1\x04", " x\x04\x04"},
-                  kAskCount + "2 1" + kAskTwo + " x\r\n" + kSecondIsX},
+                  {"2 1 x\x04", " y\x04"},
+                  kAskCount + "2 1 x" + kAskTwo + " y\r\n" + kSecondIsX},
         TypedCase{"outputToAFile", {"\x04"}, kCountEnded + "\r\n", 1, kAskCount},
         TypedCase{"resultsToAFile", {"2\n5 3\n"}, "2\r\n5 3\r\n", 1, kAskCount + kResults, 0},
         TypedCase{"errorToAFile", {"\x04"}, kAskCount, 2, kCountEnded + "\n"},
