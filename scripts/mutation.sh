@@ -9,6 +9,8 @@
 # The text must occur exactly once in the file; "<NL>" in text or replacement stands for a line end.
 # Lines starting with # are comments. Work folder: build-mutation/ (SORTDEMO_MUTATION_DIR).
 set -euo pipefail
+# The whole script is read before it runs, so that editing it during a long run changes nothing.
+{
 cd "$(dirname "$0")/.."
 root=$PWD
 list=${1:-scripts/mutants.txt}
@@ -20,7 +22,8 @@ ensure_packages cmake make g++ libgtest-dev perl
 # The tree as it is now, tracked files only, so that edits made during a long run do not leak in.
 rm -rf "$work/tree"
 mkdir -p "$work/tree"
-git ls-files -z | xargs -0 tar cf - | tar xf - -C "$work/tree"
+# Fresh times on every file: a folder reused from an older tree must rebuild what changed since.
+git ls-files -z | xargs -0 tar cf - | tar xmf - -C "$work/tree"
 src=$work/tree
 build=$work/build
 generator=()
@@ -43,7 +46,7 @@ run_tests() {
         >/dev/null 2>&1) || echo rest
 }
 
-nice -n 10 cmake --build "$build" -j1 >/dev/null
+nice -n 10 cmake --build "$build" -j1 >/dev/null || { echo "the unchanged tree does not build" >&2 && exit 1; }
 # Pseudo-terminal tests on a loaded machine can fail by chance: the unchanged tree gets two tries.
 failed=$(run_tests src/bubble_sort/)
 [ -z "$failed" ] || failed=$(run_tests src/bubble_sort/)
@@ -95,3 +98,5 @@ total=$((killed + survived))
 echo "killed $killed of $total non-equivalent changes ($((total ? 100 * killed / total : 0))%);" \
     "$equivalent judged equivalent ($equivalentKilled of them failed a test), $broken did not build"
 [ ${#survivors[@]} -eq 0 ] || echo "survivors: ${survivors[*]}"
+exit
+}
