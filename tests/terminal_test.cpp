@@ -78,6 +78,10 @@ class TerminalSession {
                     dup2(open(launch.paths[fd].c_str(), fd == 0 ? O_RDONLY : O_WRONLY), fd);
                 }
             }
+            // A test started in the background by a script has Ctrl-C and Ctrl-\ ignored: a person
+            // at a terminal has not.
+            signal(SIGINT, SIG_DFL);
+            signal(SIGQUIT, SIG_DFL);
             // Ctrl-\ ends a test's program without leaving a core file behind.
             const rlimit noCore = {0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
