@@ -30,6 +30,7 @@ constexpr char kPrompt[] = "Press any key to continue . . . ";
 termios savedSettings{};
 termios oneKeySettings{};
 volatile std::sig_atomic_t continued = 0;  // set when the process is continued after a stop
+volatile std::sig_atomic_t stopping = 0;   // set while Ctrl-Z's handler stops the process
 
 // Puts the terminal back and lets the signal end the process as it would have without us.
 extern "C" void restoreAndReraise(int signalNumber) {
@@ -38,8 +39,19 @@ extern "C" void restoreAndReraise(int signalNumber) {
     raise(signalNumber);
 }
 
+// In the foreground, the wait takes up its one-key mode and its prompt where the shell has put
+// its own. In the background it leaves the terminal alone; reading it will stop the process
+// until it is brought to the foreground, and then SIGCONT brings this back.
+void takeUpTheWait() {
+    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
+        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
+    }
+}
+
 // Ctrl-Z: the shell gets the terminal back as it was, and the process stops as it would have
-// without us. Returns once the process is continued.
+// without us. Returns once the process is continued, with this handler back in place before the
+// one-key mode, so that a Ctrl-Z right after fg cannot stop the process with the terminal in it.
 extern "C" void restoreAndStop(int signalNumber) {
     const int savedErrno = errno;
     tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
@@ -51,25 +63,28 @@ extern "C" void restoreAndStop(int signalNumber) {
     sigemptyset(&just);
     sigaddset(&just, signalNumber);
     continued = 0;
+    stopping = 1;
     sigprocmask(SIG_UNBLOCK, &just, nullptr);
     raise(signalNumber);
+    sigprocmask(SIG_BLOCK, &just, nullptr);
     sigaction(signalNumber, &ours, nullptr);
-    // A process group without a shell to continue it is not stopped: wait on as before.
-    if (continued == 0) {
+    stopping = 0;
+    if (continued != 0) {
+        takeUpTheWait();
+    } else {
+        // A process group without a shell to continue it is not stopped: wait on as before.
         tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
     }
     errno = savedErrno;
 }
 
-// Continued: in the foreground again, the wait takes up its one-key mode and its prompt where the
-// shell has put its own. In the background it leaves the terminal alone; reading it will stop
-// the process until it is brought to the foreground, and then this runs again.
+// Continued. After a stop of our own, Ctrl-Z's handler takes up the wait once it is ready for
+// another Ctrl-Z; after any other stop (reading the terminal in the background) this does.
 extern "C" void resumeWaiting(int) {
     const int savedErrno = errno;
     continued = 1;
-    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
-        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
+    if (stopping == 0) {
+        takeUpTheWait();
     }
     errno = savedErrno;
 }

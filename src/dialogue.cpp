@@ -18,9 +18,11 @@ constexpr const char* kUnreadable = "the input could not be read";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
-// Follows whether the terminal's screen line is open, its cursor after a prompt or after text
-// typed without Enter, so that an error line can start a line of its own. Only where standard
-// input and standard error are one person's terminal; pipes and files get no extra byte.
+// Follows what the terminal's screen line ends with, so that an error line can start a line of
+// its own. The last thing on the screen is the last prompt, unless the terminal has delivered
+// more text than was waiting when the prompt went out: then it is the last byte of that text.
+// Only where standard input and standard error are one person's terminal; pipes and files get
+// no extra byte.
 class ScreenLine {
   public:
     ScreenLine(std::istream& in, StandardTerminals terminals)
@@ -30,45 +32,39 @@ class ScreenLine {
 
     void prompted(bool endsLine) {
         if (watching_ && promptsShown_) {
-            open_ = !endsLine;
-            lastByte_ = kNoByte;
-            // Text the terminal delivered before the prompt was echoed above it.
-            const std::streamsize waiting = in_.rdbuf()->in_avail();
-            typedBefore_ = waiting > 0 ? static_cast<std::size_t>(waiting) : 0;
+            promptEndsLine_ = endsLine;
+            // Text typed before the prompt was echoed above it, whether the program has read it
+            // from the terminal yet or not.
+            waiting_ = bufferedBytes(in_) + typedAheadOnStandardInput();
+            taken_ = 0;
         }
     }
 
     void read(const TokenResult& token) {
-        if (!watching_) {
-            return;
-        }
-        if (token.bytesTaken < typedBefore_ || (token.bytesTaken == typedBefore_ && in_.eof())) {
-            typedBefore_ -= token.bytesTaken;
-            return;
-        }
-        typedBefore_ = 0;
+        taken_ += static_cast<std::streamsize>(token.bytesTaken);
         if (token.lastByte != kNoByte) {
-            open_ = token.lastByte != '\n';
             lastByte_ = token.lastByte;
         }
     }
 
     // Whether an error line must be preceded by a line end.
-    bool needsLineEnd() const {
-        if (!watching_ || !open_) {
+    bool needsLineEnd() {
+        if (!watching_) {
             return false;
         }
-        // The reader may have stopped before the end of the typed line: look at where it ends.
-        return lastByte_ == kNoByte || !deliveredTextEndsLine(in_, lastByte_);
+        // The reader may have stopped before the end of the typed text: take the rest.
+        const std::streamsize delivered = taken_ + takeDeliveredText(in_, lastByte_);
+        return delivered > waiting_ ? lastByte_ != '\n' : !promptEndsLine_;
     }
 
   private:
     std::istream& in_;
     bool watching_;
     bool promptsShown_;
-    bool open_ = false;
+    bool promptEndsLine_ = true;   // without prompts: the line end that started the program
+    std::streamsize waiting_ = 0;  // bytes delivered but not read when the last prompt went out
+    std::streamsize taken_ = 0;    // bytes the reader has taken since
     int lastByte_ = kNoByte;
-    std::size_t typedBefore_ = 0;  // bytes still to read that were typed before the last prompt
 };
 
 int fail(std::ostream& err, const std::string& message, bool ownLine = false) {

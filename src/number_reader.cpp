@@ -88,8 +88,6 @@ TokenResult readToken(std::istream& in) {
     }
     if (c == eof) {
         in.setstate(std::ios::eofbit);
-    } else {
-        result.lastByte = c;
     }
     result.bytesTaken += length;
 
@@ -125,12 +123,23 @@ TokenResult readNumber(std::istream& in) {
     }
 }
 
-bool deliveredTextEndsLine(std::istream& in, int lastByte) {
+std::streamsize bufferedBytes(const std::istream& in) {
+    // The buffer's own pointers are protected: a derived class may name them for any buffer.
+    struct View : std::streambuf {
+        static std::streamsize held(const std::streambuf& buffer) {
+            return (buffer.*&View::egptr)() - (buffer.*&View::gptr)();
+        }
+    };
+    return View::held(*in.rdbuf());
+}
+
+std::streamsize takeDeliveredText(std::istream& in, int& lastByte) {
     // The screen's cursor stands after the last byte the terminal delivered, which may lie
-    // beyond what the reader took: take the rest while it is there without waiting.
+    // beyond what the reader took.
     std::streambuf* buffer = in.rdbuf();
-    while (in.good() && buffer->in_avail() > 0) {
+    std::streamsize taken = 0;
+    for (; in.good() && buffer->in_avail() > 0; ++taken) {
         lastByte = buffer->sbumpc();
     }
-    return lastByte == '\n';
+    return taken;
 }

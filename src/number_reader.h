@@ -14,7 +14,7 @@ struct TokenResult {
     TokenKind kind = TokenKind::inputEnded;
     std::int32_t value = 0;  // set for TokenKind::number
     std::string shown;       // for the other kinds with a token: the token, quoted for a terminal
-    int lastByte = std::istream::traits_type::eof();  // the last byte taken or looked at, if any
+    int lastByte = std::istream::traits_type::eof();  // the last byte taken, if any
     std::size_t bytesTaken = 0;                       // white space and token taken from the stream
 };
 
@@ -23,10 +23,12 @@ struct TokenResult {
 // input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
 
-// Whether the text delivered so far ends with a line end, given the last byte a read looked at:
-// takes whatever in already holds, without waiting for more. For after a reading problem only,
-// since it consumes the input.
-bool deliveredTextEndsLine(std::istream& in, int lastByte);
+// Bytes in's buffer holds that no read has taken yet, without asking its source for more.
+std::streamsize bufferedBytes(const std::istream& in);
+
+// Takes whatever text in already holds, without waiting for more, and returns how many bytes that
+// was; lastByte becomes the last of them, if any. For after a reading problem only.
+std::streamsize takeDeliveredText(std::istream& in, int& lastByte);
 
 // Puts bytes of untrusted input between double quotes, each byte outside printable ASCII written
 // as \xHH; "..." marks a token that was cut short.

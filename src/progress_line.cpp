@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -39,12 +40,17 @@ std::string progressText(std::int32_t n, double share, double secondsLeft) {
     return text;
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n)
-    : terminal_(terminal), n_(n), start_(Clock::now()) {}
+ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n,
+                           std::function<Clock::time_point()> now)
+    : terminal_(terminal),
+      n_(n),
+      now_(std::move(now)),
+      start_(now_()),
+      nextDraw_(start_ + kQuietFor) {}
 
 void ProgressLine::unsortedPrefix(std::int32_t length) {
-    const Clock::time_point now = Clock::now();
-    if (now - start_ < kQuietFor || (drawnLength_ > 0 && now - drawnAt_ < kRedrawEvery)) {
+    const Clock::time_point now = now_();
+    if (now < nextDraw_) {
         return;
     }
     const double share = sortedShare(n_, length);
@@ -61,7 +67,7 @@ void ProgressLine::unsortedPrefix(std::int32_t length) {
     line += "\x1b[K";  // erase whatever a longer old line left to the right
 #endif
     terminal_ << line << std::flush;
-    drawnAt_ = now;
+    nextDraw_ = now + kRedrawEvery;
     drawnLength_ = text.size();
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -16,10 +17,14 @@ std::string progressText(std::int32_t n, double share, double secondsLeft);
 
 // A status line on a terminal for a sort that takes a while: nothing for the first second, then
 // the share done and the time left, redrawn a few times a second in place. erase() takes it off
-// the screen again, leaving the screen as if it had never been there.
+// the screen again, leaving the screen as if it had never been there. now tells the time; the
+// program keeps the steady clock, a test drives its own.
 class ProgressLine final : public SortProgress {
   public:
-    ProgressLine(std::ostream& terminal, std::int32_t n);
+    using Clock = std::chrono::steady_clock;
+
+    ProgressLine(std::ostream& terminal, std::int32_t n,
+                 std::function<Clock::time_point()> now = Clock::now);
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
@@ -27,11 +32,10 @@ class ProgressLine final : public SortProgress {
     void erase();
 
   private:
-    using Clock = std::chrono::steady_clock;
-
     std::ostream& terminal_;
     std::int32_t n_;
+    std::function<Clock::time_point()> now_;
     Clock::time_point start_;
-    Clock::time_point drawnAt_;
+    Clock::time_point nextDraw_;   // the quiet first second, then the redraw interval
     std::size_t drawnLength_ = 0;  // 0 while nothing is on the screen
 };

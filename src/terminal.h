@@ -10,6 +10,10 @@ struct StandardTerminals {
 
 StandardTerminals standardTerminals();
 
+// Bytes typed at the terminal on standard input that no read has taken yet: whole lines, or text
+// ended with the end-of-input key. 0 where the system cannot tell.
+long typedAheadOnStandardInput();
+
 // A POSIX terminal ends the input with Ctrl-D, which can leave the typed text on an open screen
 // line; the Windows console needs Enter after its Ctrl-Z, so its line is always ended.
 #ifdef _WIN32

@@ -1,5 +1,7 @@
 #include "number_reader.h"
 
+#include "dialogue.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -83,11 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"nulAndHighBytes", std::string("1\0\xff", 3), TokenKind::notANumber, 0,
                   "\"1\\x00\\xff\""},
         TokenCase{"quoteAndDelete", "\"\x7f", TokenKind::notANumber, 0, "\"\"\\x7f\""},
+        TokenCase{"slashJustBelowZero", "1/", TokenKind::notANumber, 0, "\"1/\""},
+        TokenCase{"colonJustAboveNine", ":", TokenKind::notANumber, 0, "\":\""},
+        TokenCase{"controlByteJustBelowSpace", "\x1f", TokenKind::notANumber, 0, "\"\\x1f\""},
         TokenCase{"printableEnds", "!~", TokenKind::notANumber, 0, "\"!~\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A terminal delivers the end of the input once per key press, so a buffer is asked again only
-// by a reader that missed it; this one counts such requests. Its first chunk of text can also be
+// by a reader that missed it; this one counts such requests. Its read after the text can also be
 // made to fail, as a read from a terminal that no longer serves the process does.
 class TerminalLikeBuffer : public std::streambuf {
   public:
@@ -97,10 +102,10 @@ class TerminalLikeBuffer : public std::streambuf {
 
   protected:
     int_type underflow() override {
-        if (failing_) {
-            throw std::ios_base::failure("input/output error");
-        }
-        if (delivered_) {
+        if (delivered_ || text_.empty()) {
+            if (failing_) {
+                throw std::ios_base::failure("input/output error");
+            }
             ++readsAfterTheEnd;
             return traits_type::eof();
         }
@@ -116,7 +121,7 @@ class TerminalLikeBuffer : public std::streambuf {
 };
 
 TEST(ReadNumber, NeverReadsAgainAfterTheEndOfTheInput) {
-    TerminalLikeBuffer buffer("3\n1 2", false);
+    TerminalLikeBuffer buffer("3\n1 2\n", false);
     std::istream in(&buffer);
     for (const std::int32_t expected : {3, 1, 2}) {
         EXPECT_EQ(readNumber(in).value, expected);
@@ -130,6 +135,15 @@ TEST(ReadNumber, ReportsAFailingReadAsUnreadable) {
     TerminalLikeBuffer buffer("", true);
     std::istream in(&buffer);
     EXPECT_EQ(readNumber(in).kind, TokenKind::unreadable);
+}
+
+// The dialogue names the value that a failing read cut off.
+TEST(ReadNumber, AFailingReadEndsTheDialogueAtItsValue) {
+    TerminalLikeBuffer buffer("2 1 ", true);
+    std::istream in(&buffer);
+    std::ostringstream out, err;
+    EXPECT_EQ(runSortDialogue(in, out, err), 1);
+    EXPECT_EQ(err.str(), "error: expected number 2 of 2, but the input could not be read\n");
 }
 
 // Reading stops at the white space after a token, so what follows is still there to read.

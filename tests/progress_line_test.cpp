@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -36,6 +38,49 @@ INSTANTIATE_TEST_SUITE_P(
                   "sorting 2147483647 numbers: 0%, about 17 min left"},
         ShareCase{2147483647, 1000000, 0.99999978315, 99.5,
                   "sorting 2147483647 numbers: 99%, about 2 min left"},
-        ShareCase{1, 1, 1.0, 0, "sorting 1 numbers: 100%, about 0 s left"}));
+        ShareCase{1, 1, 1.0, 0, "sorting 1 numbers: 100%, about 0 s left"},
+        ShareCase{1000, 999, 0.002, 1e300, "sorting 1000 numbers: 0%, about 16666667 min left"}));
+
+// One sort of 4 numbers (6 compare-exchanges) on a clock the test sets: at each time, the
+// unsorted prefix the sort reports and the line that draws, or nothing. The first second is
+// quiet, then the line is redrawn at most four times a second; the estimate rounds up to whole
+// seconds below 100 s and to whole minutes from there.
+struct Report {
+    int milliseconds;
+    std::int32_t unsortedLength;
+    std::string shown;  // after "sorting 4 numbers: "; empty when nothing is drawn
+};
+
+TEST(ProgressLine, DrawsOverTimeAndErasesTheLast) {
+    const Report timeline[] = {{999, 3, ""},
+                               {1000, 4, "0%"},
+                               {1249, 3, ""},
+                               {1250, 3, "50%, about 2 s left"},
+                               {99000, 3, "50%, about 99 s left"},
+                               {100000, 3, "50%, about 2 min left"},
+                               {119000, 3, "50%, about 2 min left"},
+                               {120000, 3, "50%, about 2 min left"},
+                               {121000, 3, "50%, about 3 min left"},
+                               {121249, 2, ""},
+                               {121250, 2, "83%, about 25 s left"},
+                               {200000, 1, "100%, about 0 s left"}};
+    ProgressLine::Clock::time_point now{std::chrono::hours(1)};
+    const ProgressLine::Clock::time_point start = now;
+    std::ostringstream terminal;
+    ProgressLine line(terminal, 4, [&now] { return now; });
+    line.erase();
+    EXPECT_EQ(terminal.str(), "") << "erased a line that was never drawn";
+    for (const Report& report : timeline) {
+        now = start + std::chrono::milliseconds(report.milliseconds);
+        terminal.str("");
+        line.unsortedPrefix(report.unsortedLength);
+        EXPECT_EQ(terminal.str(),
+                  report.shown.empty() ? "" : "\rsorting 4 numbers: " + report.shown + "\x1b[K")
+            << "at " << report.milliseconds << " ms";
+    }
+    terminal.str("");
+    line.erase();
+    EXPECT_EQ(terminal.str(), "\r\x1b[K");
+}
 
 }  // namespace
