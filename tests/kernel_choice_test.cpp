@@ -76,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"noLeaf7", {6, kAvxOs, kAvx2 | kAvx512, kZmmState}, true, false, false},
         DecodeCase{"sse42NoAvx", {11, kSse41 | (1u << 20), 0, 0}, true, false, false},
         DecodeCase{"core2NoSse41", {10, 0x0000e3bd, 0, 0}, false, false, false},
+        DecodeCase{"highestLeafOne", {1, kSse41, 0, 0}, true, false, false},
         DecodeCase{"leaf0Only", {0, kAvxOs, kAvx2, kYmmState}, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -69,17 +69,14 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
     CpuFeatures features;
     // SSE state is part of the x86-64 baseline, which every 64-bit operating system saves.
     features.sse41 = bit(values.leaf1Ecx, 19);
-    const bool osSavesState = bit(values.leaf1Ecx, 27);  // OSXSAVE: xcr0 was read
+    // AVX2 and AVX-512 need AVX, and the operating system must save the vector registers across
+    // context switches: SSE and AVX state for AVX2, and the opmask and upper ZMM state as well for
+    // AVX-512. Where the processor has no leaf 7 or no OSXSAVE, readCpuid left those values 0.
     const bool avx = bit(values.leaf1Ecx, 28);
-    if (values.highestLeaf < 7 || !osSavesState || !avx) {
-        return features;
-    }
-    // The operating system must save the vector registers across context switches: SSE and AVX
-    // state for AVX2, and the opmask and upper ZMM state as well for AVX-512.
     const bool ymmState = (values.xcr0 & 0x6) == 0x6;
     const bool zmmState = (values.xcr0 & 0xe6) == 0xe6;
-    features.avx2 = ymmState && bit(values.leaf7Ebx, 5);
-    features.avx512 = zmmState && bit(values.leaf7Ebx, 16);
+    features.avx2 = avx && ymmState && bit(values.leaf7Ebx, 5);
+    features.avx512 = avx && zmmState && bit(values.leaf7Ebx, 16);
     return features;
 }
 

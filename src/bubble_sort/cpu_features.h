@@ -32,7 +32,7 @@ struct CpuidInstructions {
 // is not asked stays 0.
 CpuidValues readCpuid(const CpuidInstructions& instructions);
 
-// The features those answers give, whichever machine they were recorded on.
+// The features those answers give, as readCpuid reads them on whichever machine.
 CpuFeatures decodeCpuFeatures(const CpuidValues& values);
 
 // This machine's.
