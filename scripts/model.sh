@@ -167,8 +167,8 @@ default_registers() { # kernel
 }
 
 spilled=()
-# (Command substitution, not process substitution: a process substitution's shell runs the EXIT
-# trap, which would remove the work folder under the next step.)
+# (Command substitution: read through process substitution, the second group found its work
+# folder gone, which the EXIT trap's removal of it would explain.)
 groups=$(group_models x86 $models_x86)
 mapfile -t x86 <<<"$groups"
 groups=$(group_models arm $models_arm)
