@@ -18,35 +18,104 @@ using Values = std::vector<std::int32_t>;
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-// Inputs of n elements in the shapes that catch wavefront and boundary faults.
+// Inputs of n elements in the shapes that catch wavefront and boundary faults, as offsets in
+// [0, span] from the lowest value of the range a kernel takes.
 struct Shape {
     const char* name;
-    std::function<std::int32_t(std::int32_t index, std::int32_t n, std::mt19937& random)> value;
+    std::function<std::int64_t(std::int64_t k, std::int64_t n, std::int64_t span, std::mt19937&)>
+        offset;
 };
 
 const std::vector<Shape>& shapes() {
     static const std::vector<Shape> all = {
-        {"random", [](auto, auto, auto& g) { return static_cast<std::int32_t>(g()); }},
-        {"ascending", [](auto k, auto, auto&) { return k; }},
-        {"descending", [](auto k, auto n, auto&) { return n - k; }},
-        {"allEqual", [](auto, auto, auto&) { return 7; }},
-        {"twoValued", [](auto, auto, auto& g) { return static_cast<std::int32_t>(g() % 2); }},
-        {"organPipe", [](auto k, auto n, auto&) { return k < n / 2 ? k : n - k; }},
+        {"random", [](auto, auto, auto span,
+                      auto& g) { return static_cast<std::int64_t>(g()) % (span + 1); }},
+        {"ascending", [](auto k, auto n, auto span, auto&) { return k * span / n; }},
+        {"descending", [](auto k, auto n, auto span, auto&) { return span - k * span / n; }},
+        {"allEqual", [](auto, auto, auto span, auto&) { return span / 2; }},
+        {"twoValued", [](auto, auto, auto, auto& g) { return static_cast<std::int64_t>(g() % 2); }},
+        {"organPipe",
+         [](auto k, auto n, auto span, auto&) { return std::min(k, n - k) * span / n; }},
         {"extremes",
-         [](auto, auto, auto& g) {
-             const std::int32_t pick[] = {kMin, kMax, kMin + 1, kMax - 1, 0, -1};
+         [](auto, auto, auto span, auto& g) {
+             const std::int64_t pick[] = {0, span, 1, span - 1, span / 2, span / 2 + 1};
              return pick[g() % 6];
          }},
     };
     return all;
 }
 
-Values makeInput(const Shape& shape, std::int32_t n, std::mt19937& random) {
+// Values that a kernel of laneBits takes: the whole 32-bit range for 32 bits, otherwise a range
+// of that width placed by the seed at either end of the 32-bit range or in between, so that a
+// narrow kernel's offsets from the minimum are tried where they would overflow.
+Values makeInput(const Shape& shape, std::int32_t n, int laneBits, std::mt19937& random) {
+    const std::int64_t span = (std::int64_t{1} << laneBits) - 1;
+    const std::int64_t lows[] = {kMin, kMax - span, -span / 2, 1000};
+    const std::int64_t low = laneBits == 32 ? kMin : lows[random() % 4];
     Values values(static_cast<std::size_t>(n));
     for (std::int32_t k = 0; k < n; ++k) {
-        values[static_cast<std::size_t>(k)] = shape.value(k, n, random);
+        values[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(low + shape.offset(k, n, span, random));
     }
     return values;
+}
+
+// Proves a sort to be the plain bubble sort from outside: whenever it reports that a[0..length)
+// is left, the array must be what the textbook loops leave after n - length passes. Any other
+// sort that gets the same result in the end, reporting at the same times, leaves other states.
+class TextbookPasses : public SortProgress {
+  public:
+    TextbookPasses(const Values& sorting, Values input)
+        : sorting_(sorting), textbook_(std::move(input)) {}
+
+    void unsortedPrefix(std::int32_t length) override {
+        const auto n = static_cast<std::int32_t>(textbook_.size());
+        const std::int32_t passes = n - length;
+        EXPECT_GT(passes, passes_) << "the report of " << length << " left goes backwards";
+        EXPECT_LE(passes - passes_, kMaxSweepPasses) << "reports too far apart";
+        for (; passes_ < passes; ++passes_) {
+            for (std::int32_t j = 0; j < n - passes_ - 1; ++j) {
+                if (textbook_[j] > textbook_[j + 1]) {
+                    std::swap(textbook_[j], textbook_[j + 1]);
+                }
+            }
+        }
+        if (sorting_ != textbook_ && firstDifference_ < 0) {
+            firstDifference_ = passes;
+        }
+        lastLength_ = length;
+    }
+
+    void expectEveryPassTextbook(const std::string& what) const {
+        EXPECT_EQ(firstDifference_, -1)
+            << what << ": not the textbook state after " << firstDifference_ << " passes";
+        if (textbook_.size() >= 2) {
+            EXPECT_EQ(lastLength_, 1) << what << ": the reports end before the last pass";
+        }
+    }
+
+  private:
+    const Values& sorting_;
+    Values textbook_;
+    std::int32_t passes_ = 0;
+    std::int32_t firstDifference_ = -1;
+    std::int32_t lastLength_ = -1;
+};
+
+// Runs sort over the pass-proof inputs of laneBits: a few sizes, around and past the widest
+// sweep, in the shapes that move values far.
+void expectTextbookPasses(const std::function<void(Values&, SortProgress*)>& sort, int laneBits,
+                          const std::string& name) {
+    std::mt19937 random(11);
+    for (const std::int32_t n : {2, 5, 49, 300, 1000, 2400}) {
+        for (const Shape& shape : shapes()) {
+            Values values = makeInput(shape, n, laneBits, random);
+            TextbookPasses textbook(values, values);
+            sort(values, &textbook);
+            textbook.expectEveryPassTextbook(name + ", " + std::to_string(laneBits) + " bits, " +
+                                             shape.name + ", n = " + std::to_string(n));
+        }
+    }
 }
 
 }  // namespace
@@ -65,13 +134,21 @@ class KernelTest : public ::testing::TestWithParam<KernelInfo> {
         }
     }
 
+    Values input(const Shape& shape, std::int32_t n, std::mt19937& random) const {
+        return makeInput(shape, n, GetParam().laneBits, random);
+    }
+
+    void sort(Values& values, SortProgress* progress = nullptr) const {
+        GetParam().sort(values.data(), static_cast<std::int32_t>(values.size()), progress);
+    }
+
     void expectSameAsReference(std::int32_t n, std::uint32_t seed) {
         std::mt19937 random(seed);
         for (const Shape& shape : shapes()) {
-            Values expected = makeInput(shape, n, random);
+            Values expected = input(shape, n, random);
             Values actual = expected;
             bubbleSortReference(expected);
-            GetParam().sort(actual.data(), n, nullptr);
+            sort(actual);
             ASSERT_EQ(actual, expected) << shape.name << ", n = " << n;
         }
     }
@@ -98,10 +175,10 @@ TEST_P(KernelTest, SixtyFiveThousandAndOne) {
             std::string(shape.name) != "extremes") {
             continue;
         }
-        Values values = makeInput(shape, 65537, random);
+        Values values = input(shape, 65537, random);
         Values expected = values;
         std::sort(expected.begin(), expected.end());
-        GetParam().sort(values.data(), 65537, nullptr);
+        sort(values);
         ASSERT_EQ(values, expected) << shape.name;
     }
 }
@@ -110,9 +187,7 @@ TEST_P(KernelTest, SixtyFiveThousandAndOne) {
 TEST_P(KernelTest, StaysInsideItsRange) {
     std::mt19937 random(3);
     for (const std::int32_t n : {0, 1, 2, 17, 64, 129, 1000}) {
-        Values values(static_cast<std::size_t>(n) + 2);
-        std::generate(values.begin(), values.end(),
-                      [&] { return static_cast<std::int32_t>(random()); });
+        Values values = input(shapes()[0], n + 2, random);
         values.front() = kMax;
         values.back() = kMin;
         GetParam().sort(values.data() + 1, n, nullptr);
@@ -122,31 +197,28 @@ TEST_P(KernelTest, StaysInsideItsRange) {
     }
 }
 
-// What is left shrinks from report to report down to a single element, so a progress line
-// moves on and ends at 100%.
-class RecordedProgress : public SortProgress {
-  public:
-    std::vector<std::int32_t> lengths;
-    void unsortedPrefix(std::int32_t length) override { lengths.push_back(length); }
-};
-
-TEST_P(KernelTest, ReportsProgressDownToTheEnd) {
-    std::mt19937 random(5);
-    for (const std::int32_t n : {2, 100, 1000, 5000}) {
-        Values values = makeInput(shapes()[0], n, random);
-        RecordedProgress progress;
-        GetParam().sort(values.data(), n, &progress);
-        ASSERT_FALSE(progress.lengths.empty()) << n;
-        EXPECT_TRUE(std::is_sorted(progress.lengths.rbegin(), progress.lengths.rend()) &&
-                    std::adjacent_find(progress.lengths.begin(), progress.lengths.end()) ==
-                        progress.lengths.end())
-            << n;
-        EXPECT_EQ(progress.lengths.back(), 1) << n;
-        EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << n;
-    }
+// Between groups of passes the array is what the textbook loops leave after as many passes;
+// the reports shrink down to a single element, so a progress line moves on and ends at 100%.
+TEST_P(KernelTest, IsThePlainBubbleSortPassByPass) {
+    expectTextbookPasses([&](Values& values, SortProgress* progress) { sort(values, progress); },
+                         GetParam().laneBits, GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest, ::testing::ValuesIn(bubbleSortKernels()),
-                         [](const auto& info) { return std::string(info.param.name); });
+std::string testName(const ::testing::TestParamInfo<KernelInfo>& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '/', '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest, ::testing::ValuesIn(bubbleSortKernels()), testName);
+
+// The same proof through the dispatch, whichever kernel and lane width it picks for the values.
+TEST(BubbleSortPasses, IsThePlainBubbleSortPassByPassAtEveryWidth) {
+    for (const int laneBits : {8, 16, 32}) {
+        expectTextbookPasses(
+            [](Values& values, SortProgress* progress) { bubbleSort(values, progress); }, laneBits,
+            "bubbleSort");
+    }
+}
 
 }  // namespace

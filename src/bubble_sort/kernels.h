@@ -33,8 +33,12 @@ using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n, SortProgress*
 struct KernelInfo {
     const char* name;
     BubbleSortKernel sort;
-    bool supported;  // the processor and operating system can run it
+    bool supported;     // the processor and operating system can run it
+    int laneBits = 32;  // it sorts only values whose range (maximum - minimum) fits this many bits
 };
+
+// The most passes any kernel runs between two progress reports: the widest sweep.
+constexpr std::int32_t kMaxSweepPasses = 768;
 
 // Every kernel built into this program, the scalar one first.
 std::vector<KernelInfo> bubbleSortKernels();
