@@ -19,14 +19,25 @@ namespace {
 
 using Values = std::vector<std::int32_t>;
 
+// The input shapes, each with the lanes its values' range fits: random over the whole 32-bit
+// range or within 16 or 8 bits (as numbers typed by hand, marks or a shell's $RANDOM are).
+struct Shape {
+    const char* name;
+    int laneBits;
+};
+constexpr Shape kShapes[] = {
+    {"random", 32}, {"ascending", 32}, {"descending", 32}, {"random16", 16}, {"random8", 8}};
+
 Values makeInput(const std::string& shape, std::int32_t n) {
     Values values(static_cast<std::size_t>(n));
     std::mt19937 random(42);
     for (std::int32_t k = 0; k < n; ++k) {
-        values[static_cast<std::size_t>(k)] = shape == "ascending" ? k
-                                              : shape == "descending"
-                                                  ? n - k
-                                                  : static_cast<std::int32_t>(random());
+        const auto r = static_cast<std::int32_t>(random());
+        values[static_cast<std::size_t>(k)] = shape == "ascending"    ? k
+                                              : shape == "descending" ? n - k
+                                              : shape == "random16"   ? r % 32768 - 1000
+                                              : shape == "random8"    ? r % 128 + 1000
+                                                                      : r;
     }
     return values;
 }
@@ -80,7 +91,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
             std::printf(" %20s", kernel.c_str());
         }
         std::printf("\n");
-        for (const char* shape : {"random", "ascending", "descending"}) {
+        for (const Shape& shapeInfo : kShapes) {
+            const char* shape = shapeInfo.name;
             for (const int n : sizes) {
                 const auto find = [&](const std::string& kernel) {
                     const auto it = medians_.find(kernel + "/" + shape + "/" + std::to_string(n));
@@ -109,28 +121,44 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
     // Each column's kernel for n elements; no kernel means the textbook loops.
-    using Chooser = std::function<BubbleSortKernel(std::int32_t n)>;
-    std::vector<std::pair<std::string, Chooser>> columns = {
-        {"reference", [](std::int32_t) -> BubbleSortKernel { return nullptr; }}};
+    // Each column's kernel for n elements whose range fits laneBits, and the narrowest lanes it
+    // takes; no kernel means the textbook loops.
+    using Chooser = std::function<BubbleSortKernel(std::int32_t n, int laneBits)>;
+    struct Column {
+        std::string name;
+        Chooser choose;
+        int laneBits;
+    };
+    std::vector<Column> columns = {
+        {"reference", [](std::int32_t, int) -> BubbleSortKernel { return nullptr; }, 8}};
     for (const KernelInfo& kernel : bubbleSortKernels()) {
         if (kernel.supported) {
-            columns.emplace_back(kernel.name, [sort = kernel.sort](std::int32_t) { return sort; });
+            columns.push_back({kernel.name,
+                               [sort = kernel.sort](std::int32_t, int) { return sort; },
+                               kernel.laneBits});
         }
     }
-    columns.emplace_back("dispatched", [](std::int32_t n) { return chooseBubbleSortKernel(n); });
+    // As bubbleSort picks: by the size and the range of the values.
+    columns.push_back(
+        {"dispatched",
+         [](std::int32_t n, int laneBits) { return chooseBubbleSortKernel(n, laneBits); }, 8});
 
     std::vector<std::string> names;
-    // Plain names rather than a structured binding: Clang before 16 cannot capture one.
-    for (const auto& column : columns) {
-        const std::string& name = column.first;
-        const Chooser& choose = column.second;
+    for (const Column& column : columns) {
+        const std::string& name = column.name;
+        const Chooser& choose = column.choose;
         names.push_back(name);
-        for (const std::string shape : {"random", "ascending", "descending"}) {
+        for (const Shape& shapeInfo : kShapes) {
+            if (shapeInfo.laneBits > column.laneBits) {
+                continue;  // a narrow kernel takes only values that fit its lanes
+            }
+            const std::string shape = shapeInfo.name;
+            const int laneBits = shapeInfo.laneBits;
             benchmark::RegisterBenchmark((name + "/" + shape).c_str(),
-                                         [shape, choose](benchmark::State& state) {
+                                         [shape, laneBits, choose](benchmark::State& state) {
                                              const auto n =
                                                  static_cast<std::int32_t>(state.range(0));
-                                             runSort(state, shape, choose(n));
+                                             runSort(state, shape, choose(n, laneBits));
                                          })
                 ->Arg(2)
                 ->Arg(3)
@@ -140,12 +168,17 @@ int main(int argc, char** argv) {
                 ->Arg(32)
                 ->Arg(48)
                 ->Arg(64)
+                ->Arg(96)
                 ->Arg(128)
                 ->Arg(192)
                 ->Arg(256)
                 ->Arg(384)
                 ->Arg(512)
+                ->Arg(768)
                 ->Arg(1024)
+                ->Arg(1536)
+                ->Arg(2048)
+                ->Arg(4096)
                 ->Arg(8192)
                 ->Arg(65536)
                 ->Unit(benchmark::kMillisecond)
@@ -157,7 +190,7 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128, 192, 256, 384, 512});
-    reporter.printRatios(names, {1024, 8192, 65536});
+    reporter.printRatios(names, {768, 1024, 1536, 2048, 4096, 8192, 65536});
     benchmark::Shutdown();
     return 0;
 }

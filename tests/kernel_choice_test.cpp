@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ constexpr std::uint32_t kOsxsave = 1u << 27;
 constexpr std::uint32_t kAvx = 1u << 28;
 constexpr std::uint32_t kAvx2 = 1u << 5;
 constexpr std::uint32_t kAvx512 = 1u << 16;
+constexpr std::uint32_t kAvx512Bw = 1u << 30;
 constexpr std::uint64_t kYmmState = 0x7;   // x87, SSE and AVX registers saved
 constexpr std::uint64_t kZmmState = 0xe7;  // and the opmask and ZMM registers
 
@@ -25,6 +27,7 @@ struct DecodeCase {
     bool sse41;
     bool avx2;
     bool avx512;
+    bool avx512bw;
 };
 
 class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
@@ -48,6 +51,7 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
     EXPECT_EQ(features.sse41, GetParam().sse41);
     EXPECT_EQ(features.avx2, GetParam().avx2);
     EXPECT_EQ(features.avx512, GetParam().avx512);
+    EXPECT_EQ(features.avx512bw, GetParam().avx512bw);
 }
 
 constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
@@ -55,29 +59,36 @@ constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
 INSTANTIATE_TEST_SUITE_P(
     Recorded, DecodeTable,
     ::testing::Values(
-        DecodeCase{"all", {13, kAvxOs, kAvx2 | kAvx512, kZmmState}, true, true, true},
-        DecodeCase{"avx2WithoutAvx512", {13, kAvxOs, kAvx2, kZmmState}, true, true, false},
-        DecodeCase{"highestLeafSeven", {7, kAvxOs, kAvx2, kYmmState}, true, true, false},
-        DecodeCase{
-            "avx512WithoutZmmState", {13, kAvxOs, kAvx2 | kAvx512, kYmmState}, true, true, false},
+        DecodeCase{"all", {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState}, 1, 1, 1, 1},
+        DecodeCase{"avx512WithoutBw", {13, kAvxOs, kAvx2 | kAvx512, kZmmState}, 1, 1, 1, 0},
+        DecodeCase{"bwWithoutAvx512", {13, kAvxOs, kAvx2 | kAvx512Bw, kZmmState}, 1, 1, 0, 0},
+        DecodeCase{"avx2WithoutAvx512", {13, kAvxOs, kAvx2, kZmmState}, 1, 1, 0, 0},
+        DecodeCase{"highestLeafSeven", {7, kAvxOs, kAvx2, kYmmState}, 1, 1, 0, 0},
+        DecodeCase{"avx512WithoutZmmState",
+                   {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kYmmState},
+                   1,
+                   1,
+                   0,
+                   0},
         DecodeCase{"avx512WithoutOpmaskState",
-                   {13, kAvxOs, kAvx2 | kAvx512, kZmmState & ~0x20u},
-                   true,
-                   true,
-                   false},
-        DecodeCase{"avx2WithoutYmmState", {13, kAvxOs, kAvx2 | kAvx512, 0x3}, true, false, false},
+                   {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState & ~0x20u},
+                   1,
+                   1,
+                   0,
+                   0},
+        DecodeCase{"avx2WithoutYmmState", {13, kAvxOs, kAvx2 | kAvx512, 0x3}, 1, 0, 0, 0},
         DecodeCase{"avxWithoutOsxsave",
-                   {13, kSse41 | kAvx, kAvx2 | kAvx512, kZmmState},
-                   true,
-                   false,
-                   false},
-        DecodeCase{
-            "noAvx", {13, kSse41 | kOsxsave, kAvx2 | kAvx512, kZmmState}, true, false, false},
-        DecodeCase{"noLeaf7", {6, kAvxOs, kAvx2 | kAvx512, kZmmState}, true, false, false},
-        DecodeCase{"sse42NoAvx", {11, kSse41 | (1u << 20), 0, 0}, true, false, false},
-        DecodeCase{"core2NoSse41", {10, 0x0000e3bd, 0, 0}, false, false, false},
-        DecodeCase{"highestLeafOne", {1, kSse41, 0, 0}, true, false, false},
-        DecodeCase{"leaf0Only", {0, kAvxOs, kAvx2, kYmmState}, false, false, false}),
+                   {13, kSse41 | kAvx, kAvx2 | kAvx512 | kAvx512Bw, kZmmState},
+                   1,
+                   0,
+                   0,
+                   0},
+        DecodeCase{"noAvx", {13, kSse41 | kOsxsave, kAvx2 | kAvx512, kZmmState}, 1, 0, 0, 0},
+        DecodeCase{"noLeaf7", {6, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState}, 1, 0, 0, 0},
+        DecodeCase{"sse42NoAvx", {11, kSse41 | (1u << 20), 0, 0}, 1, 0, 0, 0},
+        DecodeCase{"core2NoSse41", {10, 0x0000e3bd, 0, 0}, 0, 0, 0, 0},
+        DecodeCase{"highestLeafOne", {1, kSse41, 0, 0}, 1, 0, 0, 0},
+        DecodeCase{"leaf0Only", {0, kAvxOs, kAvx2, kYmmState}, 0, 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The kernel list's entry for a kernel; a name that says so for one not in the list.
@@ -94,6 +105,7 @@ struct ChoiceCase {
     const char* name;
     CpuFeatures features;
     std::int32_t n;
+    int laneBits;       // the values' range fits this many bits
     const char* onX86;  // the kernel chosen on x86-64
     const char* onArm;  // on 64-bit ARM; elsewhere always the scalar one
 };
@@ -109,25 +121,69 @@ TEST_P(ChoiceTable, PicksTheFastestKernelTheProcessorRuns) {
 #else
     const std::string expected = "scalar";
 #endif
-    EXPECT_EQ(std::string(listed(chooseBubbleSortKernel(c.features, c.n)).name), expected);
+    EXPECT_EQ(std::string(listed(chooseBubbleSortKernel(c.features, c.n, c.laneBits)).name),
+              expected);
 }
+
+constexpr CpuFeatures kAvx2Only{true, false, true, false};
+constexpr CpuFeatures kAll{true, true, true, true};
+constexpr CpuFeatures kAvx512WithoutBw{true, true, true, false};
+constexpr CpuFeatures kSse41Only{false, false, true, false};
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, ChoiceTable,
     ::testing::Values(
-        ChoiceCase{"avx2Only", {true, false, true}, kVectorCutoff, "avx2", "neon"},
-        ChoiceCase{
-            "avx2OnlyBelowCutoff", {true, false, true}, kVectorCutoff - 1, "scalar", "scalar"},
-        ChoiceCase{"both", {true, true, true}, kAvx512Cutoff, "avx512", "neon"},
-        ChoiceCase{"bothBelowAvx512Cutoff", {true, true, true}, kAvx512Cutoff - 1, "avx2", "neon"},
-        ChoiceCase{"bothBelowCutoff", {true, true, true}, kVectorCutoff - 1, "scalar", "scalar"},
-        ChoiceCase{"avx512WithoutAvx2", {false, true, true}, kVectorCutoff, "avx512", "neon"},
-        ChoiceCase{"sse41Only", {false, false, true}, kVectorCutoff, "sse41", "neon"},
-        ChoiceCase{
-            "sse41OnlyBelowCutoff", {false, false, true}, kVectorCutoff - 1, "scalar", "scalar"},
-        ChoiceCase{"none", {false, false, false}, 100000, "scalar", "neon"},
-        ChoiceCase{"empty", {true, true, true}, 0, "scalar", "scalar"}),
+        ChoiceCase{"avx2Only", kAvx2Only, kVectorCutoff, 32, "avx2/32", "neon/32"},
+        ChoiceCase{"avx2OnlyBelowCutoff", kAvx2Only, kVectorCutoff - 1, 32, "scalar", "scalar"},
+        ChoiceCase{"both", kAll, kAvx512Cutoff, 32, "avx512/32", "neon/32"},
+        ChoiceCase{"bothBelowAvx512Cutoff", kAll, kAvx512Cutoff - 1, 32, "avx2/32", "neon/32"},
+        ChoiceCase{"bothBelowCutoff", kAll, kVectorCutoff - 1, 32, "scalar", "scalar"},
+        ChoiceCase{"avx512WithoutAvx2",
+                   {false, true, true, true},
+                   kVectorCutoff,
+                   32,
+                   "avx512/32",
+                   "neon/32"},
+        ChoiceCase{"sse41Only", kSse41Only, kVectorCutoff, 32, "sse41/32", "neon/32"},
+        ChoiceCase{"sse41OnlyBelowCutoff", kSse41Only, kVectorCutoff - 1, 32, "scalar", "scalar"},
+        ChoiceCase{"none", {false, false, false, false}, 100000, 8, "scalar", "neon/8"},
+        ChoiceCase{"empty", kAll, 0, 8, "scalar", "scalar"},
+        // Narrow values: the narrowest lanes whose cutoff n reaches, AVX-512 only with BW.
+        ChoiceCase{"all16", kAll, kCutoffs16.avx512, 16, "avx512/16", "neon/16"},
+        ChoiceCase{"all16BelowAvx512Cutoff", kAll, kCutoffs16.avx512 - 1, 16, "avx2/16", "neon/16"},
+        ChoiceCase{"all16BelowCutoff", kAll, kCutoffs16.vector - 1, 16, "avx2/32", "neon/32"},
+        ChoiceCase{"all8", kAll, kCutoffs8.avx512, 8, "avx512/8", "neon/8"},
+        ChoiceCase{"all8BelowAvx512Cutoff", kAll, kCutoffs8.avx512 - 1, 8, "avx2/8", "neon/8"},
+        ChoiceCase{"all8BelowCutoff", kAll, kCutoffs8.vector - 1, 8, "avx2/16", "neon/16"},
+        ChoiceCase{"avx512WithoutBw8", kAvx512WithoutBw, kCutoffs8.avx512, 8, "avx2/8", "neon/8"},
+        ChoiceCase{"avx512WithoutBw32", kAvx512WithoutBw, kAvx512Cutoff, 8, "avx2/8", "neon/8"},
+        ChoiceCase{"sse41Only16", kSse41Only, kCutoffs16.vector, 16, "sse41/16", "neon/16"},
+        ChoiceCase{"sse41Only8", kSse41Only, kCutoffs8.vector, 8, "sse41/8", "neon/8"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The narrowest lanes the range of the values fits, without overflow at the ends of the range.
+TEST(LaneBits, FitTheRange) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        std::int32_t minimum, maximum;
+        int laneBits;
+    } cases[] = {{5, 5, 8},
+                 {-128, 127, 8},
+                 {0, 255, 8},
+                 {0, 256, 16},
+                 {kMin, kMin + 255, 8},
+                 {kMax - 255, kMax, 8},
+                 {-1, 65534, 16},
+                 {-1, 65535, 32},
+                 {kMax - 65535, kMax, 16},
+                 {kMin, kMin + 65536, 32},
+                 {kMin, kMax, 32},
+                 {-1, 0, 8}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(laneBitsFor(c.minimum, c.maximum), c.laneBits) << c.minimum << ".." << c.maximum;
+    }
+}
 
 // This machine's features agree with the compiler's own check, and its choice is one it can run.
 TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
@@ -136,6 +192,7 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
     EXPECT_EQ(cpuFeatures().avx2, __builtin_cpu_supports("avx2") != 0);
     EXPECT_EQ(cpuFeatures().avx512, __builtin_cpu_supports("avx512f") != 0);
     EXPECT_EQ(cpuFeatures().sse41, __builtin_cpu_supports("sse4.1") != 0);
+    EXPECT_EQ(cpuFeatures().avx512bw, __builtin_cpu_supports("avx512bw") != 0);
 #endif
     for (const std::int32_t n : {0, 10, 100, 1000, 100000}) {
         EXPECT_EQ(chooseBubbleSortKernel(n), chooseBubbleSortKernel(cpuFeatures(), n)) << n;
@@ -143,13 +200,21 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
     }
 }
 
-// Under an emulated processor the test command names the kernel its features call for.
+// Under an emulated processor the test command names the instruction set its features call
+// for, which it must choose in every lane width.
 TEST(ThisMachine, ChoosesTheKernelExpectedOfIt) {
     const char* expected = std::getenv("SORTDEMO_EXPECTED_KERNEL");
     if (expected == nullptr) {
         GTEST_SKIP() << "SORTDEMO_EXPECTED_KERNEL names no kernel for this processor";
     }
-    EXPECT_EQ(std::string(listed(chooseBubbleSortKernel(65536)).name), expected);
+    for (const int laneBits : {8, 16, 32}) {
+        std::string kernel = expected;
+        if (kernel != "scalar") {
+            kernel += '/';
+            kernel += std::to_string(laneBits);
+        }
+        EXPECT_EQ(listed(chooseBubbleSortKernel(65536, laneBits)).name, kernel);
+    }
 }
 
 // A kernel missing from the list would silently drop out of the kernel tests too.
@@ -159,9 +224,11 @@ TEST(ThisMachine, ListsEveryKernelBuiltIn) {
         names.emplace_back(kernel.name);
     }
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "sse41", "avx2", "avx512"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "sse41/32", "sse41/16", "sse41/8",
+                                               "avx2/32", "avx2/16", "avx2/8", "avx512/32",
+                                               "avx512/16", "avx512/8"}));
 #elif defined(__aarch64__) || defined(_M_ARM64)
-    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "neon"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "neon/32", "neon/16", "neon/8"}));
 #else
     EXPECT_EQ(names, (std::vector<std::string>{"scalar"}));
 #endif

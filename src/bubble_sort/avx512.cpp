@@ -1,4 +1,5 @@
-// Compiled for AVX-512F alone; called only after the processor has been checked.
+// The 32-bit lanes, compiled for AVX-512F alone; called only after the processor has been
+// checked. The narrow lanes need AVX-512BW and have a file of their own (avx512bw.cpp).
 #include <immintrin.h>
 
 #include "wavefront.h"
@@ -6,26 +7,27 @@
 namespace {
 
 struct Avx512Ops {
+    using Lane = std::int32_t;
     using Reg = __m512i;
+    using Mask = __mmask16;
     static constexpr int lanes = 16;
 
-    static Reg broadcast(std::int32_t v) { return _mm512_set1_epi32(v); }
-    static Reg loadBroadcast(const std::int32_t* p) { return _mm512_set1_epi32(*p); }
+    static Reg broadcast(Lane v) { return _mm512_set1_epi32(v); }
+    static Reg enter(const std::int32_t* p, std::int32_t) { return _mm512_set1_epi32(*p); }
     static Reg min(Reg x, Reg y) { return _mm512_min_epi32(x, y); }
     static Reg max(Reg x, Reg y) { return _mm512_max_epi32(x, y); }
     // Lanes 1..15 of lo move down one; the top lane comes from lane 0 of top.
     static Reg shiftInTop(Reg lo, Reg top) { return _mm512_alignr_epi32(top, lo, 1); }
-    static std::int32_t firstLane(Reg v) { return _mm_cvtsi128_si32(_mm512_castsi512_si128(v)); }
-    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
-        const Reg index = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
-        return _mm512_add_epi32(_mm512_mullo_epi32(index, _mm512_set1_epi32(step)),
-                                _mm512_set1_epi32(offset));
+    static void leave(std::int32_t* p, Reg v, std::int32_t) {
+        *p = _mm_cvtsi128_si32(_mm512_castsi512_si128(v));
     }
-    static __mmask16 lessThan(Reg x, Reg y) { return _mm512_cmplt_epi32_mask(x, y); }
-    static Reg select(__mmask16 mask, Reg ifTrue, Reg ifFalse) {
+    static Mask firstLanes(int count) {
+        return static_cast<Mask>(count >= lanes ? 0xffff : (1u << count) - 1);
+    }
+    static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {
         return _mm512_mask_blend_epi32(mask, ifFalse, ifTrue);
     }
-    static void store(std::int32_t* p, Reg v) { _mm512_storeu_si512(p, v); }
+    static void store(Lane* p, Reg v) { _mm512_storeu_si512(p, v); }
 };
 
 }  // namespace

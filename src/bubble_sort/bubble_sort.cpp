@@ -1,5 +1,6 @@
 #include "bubble_sort.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "kernels.h"
@@ -18,37 +19,79 @@ void bubbleSortReference(std::vector<std::int32_t>& values) {
 std::vector<KernelInfo> bubbleSortKernels() {
     std::vector<KernelInfo> kernels = {{"scalar", bubbleSortScalar, true}};
 #if defined(SORTDEMO_X86_64_KERNELS)
-    kernels.push_back({"sse41", bubbleSortSse41, cpuFeatures().sse41});
-    kernels.push_back({"avx2", bubbleSortAvx2, cpuFeatures().avx2});
-    kernels.push_back({"avx512", bubbleSortAvx512, cpuFeatures().avx512});
+    const CpuFeatures& cpu = cpuFeatures();
+    kernels.push_back({"sse41/32", bubbleSortSse41, cpu.sse41, 32});
+    kernels.push_back({"sse41/16", bubbleSortSse41U16, cpu.sse41, 16});
+    kernels.push_back({"sse41/8", bubbleSortSse41U8, cpu.sse41, 8});
+    kernels.push_back({"avx2/32", bubbleSortAvx2, cpu.avx2, 32});
+    kernels.push_back({"avx2/16", bubbleSortAvx2U16, cpu.avx2, 16});
+    kernels.push_back({"avx2/8", bubbleSortAvx2U8, cpu.avx2, 8});
+    kernels.push_back({"avx512/32", bubbleSortAvx512, cpu.avx512, 32});
+    kernels.push_back({"avx512/16", bubbleSortAvx512U16, cpu.avx512bw, 16});
+    kernels.push_back({"avx512/8", bubbleSortAvx512U8, cpu.avx512bw, 8});
 #elif defined(SORTDEMO_NEON_KERNEL)
-    kernels.push_back({"neon", bubbleSortNeon, true});
+    kernels.push_back({"neon/32", bubbleSortNeon, true, 32});
+    kernels.push_back({"neon/16", bubbleSortNeonU16, true, 16});
+    kernels.push_back({"neon/8", bubbleSortNeonU8, true, 8});
 #endif
     return kernels;
 }
 
-BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n) {
+int laneBitsFor(std::int32_t minimum, std::int32_t maximum) {
+    // Unsigned, so that the full 32-bit range does not overflow.
+    const std::uint32_t range =
+        static_cast<std::uint32_t>(maximum) - static_cast<std::uint32_t>(minimum);
+    return range <= 0xff ? 8 : range <= 0xffff ? 16 : 32;
+}
+
+namespace {
+
+// The widest vector kernel in lanes of laneBits that the processor runs, or none.
+BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int laneBits) {
     static_cast<void>(features);
-    if (n < kVectorCutoff) {
-        return bubbleSortScalar;
-    }
+    static_cast<void>(n);
 #if defined(SORTDEMO_X86_64_KERNELS)
-    if (features.avx512 && (n >= kAvx512Cutoff || !features.avx2)) {
-        return bubbleSortAvx512;
+    const bool avx512 = laneBits == 32 ? features.avx512 : features.avx512bw;
+    if (avx512 && (n >= kernelCutoffs(laneBits).avx512 || !features.avx2)) {
+        return laneBits == 8    ? bubbleSortAvx512U8
+               : laneBits == 16 ? bubbleSortAvx512U16
+                                : bubbleSortAvx512;
     }
     if (features.avx2) {
-        return bubbleSortAvx2;
+        return laneBits == 8    ? bubbleSortAvx2U8
+               : laneBits == 16 ? bubbleSortAvx2U16
+                                : bubbleSortAvx2;
     }
-    return features.sse41 ? bubbleSortSse41 : bubbleSortScalar;
+    if (features.sse41) {
+        return laneBits == 8    ? bubbleSortSse41U8
+               : laneBits == 16 ? bubbleSortSse41U16
+                                : bubbleSortSse41;
+    }
+    return nullptr;
 #elif defined(SORTDEMO_NEON_KERNEL)
-    return bubbleSortNeon;
+    return laneBits == 8 ? bubbleSortNeonU8 : laneBits == 16 ? bubbleSortNeonU16 : bubbleSortNeon;
 #else
-    return bubbleSortScalar;
+    static_cast<void>(laneBits);
+    return nullptr;
 #endif
 }
 
-BubbleSortKernel chooseBubbleSortKernel(std::int32_t n) {
-    return chooseBubbleSortKernel(cpuFeatures(), n);
+}  // namespace
+
+BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n, int laneBits) {
+    // Values that fit narrow lanes fit the wider ones too: the narrowest whose cutoff n reaches.
+    for (int bits = laneBits; bits <= 32; bits *= 2) {
+        if (n >= kernelCutoffs(bits).vector) {
+            if (const BubbleSortKernel kernel = vectorKernel(features, n, bits)) {
+                return kernel;
+            }
+        }
+    }
+    return bubbleSortScalar;
+}
+
+BubbleSortKernel chooseBubbleSortKernel(std::int32_t n, int laneBits) {
+    return chooseBubbleSortKernel(cpuFeatures(), n, laneBits);
 }
 
 void bubbleSort(std::vector<std::int32_t>& values, SortProgress* progress) {
@@ -57,6 +100,12 @@ void bubbleSort(std::vector<std::int32_t>& values, SortProgress* progress) {
     bubbleSortReference(values);
 #else
     const auto n = static_cast<std::int32_t>(values.size());
-    chooseBubbleSortKernel(n)(values.data(), n, progress);
+    // One look at the values, so that a narrow range runs in narrow lanes.
+    int laneBits = 32;
+    if (n >= 2) {
+        const auto [minimum, maximum] = std::minmax_element(values.begin(), values.end());
+        laneBits = laneBitsFor(*minimum, *maximum);
+    }
+    chooseBubbleSortKernel(n, laneBits)(values.data(), n, progress);
 #endif
 }

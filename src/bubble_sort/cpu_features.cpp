@@ -77,6 +77,7 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
     const bool zmmState = (values.xcr0 & 0xe6) == 0xe6;
     features.avx2 = avx && ymmState && bit(values.leaf7Ebx, 5);
     features.avx512 = avx && zmmState && bit(values.leaf7Ebx, 16);
+    features.avx512bw = features.avx512 && bit(values.leaf7Ebx, 30);
     return features;
 }
 

@@ -17,15 +17,25 @@ void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 
 // Many passes at once as a diagonal wavefront in vector registers (see wavefront.h): on x86-64
 // with SSE4.1, AVX2 or AVX-512 when the processor has them, on 64-bit ARM with NEON, which it
-// always has.
+// always has. Each in 32-bit lanes, and in 16-bit and 8-bit lanes (the U16 and U8 kernels) for
+// values whose range (maximum - minimum) fits 16 or 8 bits, with two or four times the passes
+// per sweep; the 16-bit and 8-bit AVX-512 kernels need AVX-512BW.
 #if defined(__x86_64__) || defined(_M_X64)
 #define SORTDEMO_X86_64_KERNELS 1
 void bubbleSortSse41(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortSse41U16(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortSse41U8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx2(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx2U16(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx2U8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx512U16(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx512U8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #define SORTDEMO_NEON_KERNEL 1
 void bubbleSortNeon(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortNeonU16(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortNeonU8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #endif
 
 using BubbleSortKernel = void (*)(std::int32_t* a, std::int32_t n, SortProgress* progress);
@@ -43,19 +53,37 @@ constexpr std::int32_t kMaxSweepPasses = 768;
 // Every kernel built into this program, the scalar one first.
 std::vector<KernelInfo> bubbleSortKernels();
 
-// The fastest kernel for n elements on a processor with these features: a vector kernel it can
-// run from kVectorCutoff elements on (the widest it has, but AVX2 rather than AVX-512 below
-// kAvx512Cutoff), the scalar kernel below that or without one.
-BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n);
+// The lanes that values from minimum to maximum fit: 8, 16 or 32 bits.
+int laneBitsFor(std::int32_t minimum, std::int32_t maximum);
 
-// The kernel bubbleSort uses for n elements on this machine.
-BubbleSortKernel chooseBubbleSortKernel(std::int32_t n);
+// The fastest kernel for n elements whose range fits laneBits on a processor with these
+// features: the widest vector instruction set it runs (but AVX2 rather than AVX-512 below that
+// width's avx512 cutoff) in the narrowest lanes the values fit whose vector cutoff n reaches; the
+// scalar kernel below every vector cutoff or without vector kernels.
+BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n,
+                                        int laneBits = 32);
 
-// Below this many elements the vector kernels run only their narrow, latency-bound sweeps and
-// the scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64).
-constexpr std::int32_t kVectorCutoff = 48;
+// The kernel bubbleSort uses for n elements whose range fits laneBits on this machine.
+BubbleSortKernel chooseBubbleSortKernel(std::int32_t n, int laneBits = 32);
 
-// Below this the AVX-512 kernel's 192-pass window has at most two full sweeps to run and the
-// rest in narrow ones, and the AVX2 kernel is as fast or faster (scripts/bench.sh, n = 256 to
-// 512).
-constexpr std::int32_t kAvx512Cutoff = 512;
+// Where one kernel gives way to another, for each lane width (scripts/bench.sh measures them).
+struct KernelCutoffs {
+    // Below this many elements the vector kernels in these lanes run only their narrow,
+    // latency-bound sweeps, and the wider lanes (or, for 32 bits, the scalar kernel) are as fast.
+    std::int32_t vector;
+    // Below this AVX-512's window has at most two full sweeps to run and the rest in narrow
+    // ones, and AVX2 is as fast or faster.
+    std::int32_t avx512;
+};
+
+// 32-bit lanes: n = 32 to 64 and 256 to 512 in scripts/bench.sh.
+constexpr KernelCutoffs kCutoffs32 = {48, 512};
+constexpr KernelCutoffs kCutoffs16 = {96, 1024};
+constexpr KernelCutoffs kCutoffs8 = {192, 2048};
+
+constexpr KernelCutoffs kernelCutoffs(int laneBits) {
+    return laneBits == 8 ? kCutoffs8 : laneBits == 16 ? kCutoffs16 : kCutoffs32;
+}
+
+constexpr std::int32_t kVectorCutoff = kCutoffs32.vector;
+constexpr std::int32_t kAvx512Cutoff = kCutoffs32.avx512;

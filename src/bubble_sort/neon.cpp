@@ -9,26 +9,109 @@
 
 namespace {
 
+// 4 lanes of 32 bits (signed), 8 of 16 or 16 of 8 (unsigned).
+template <class LaneType>
 struct NeonOps {
-    using Reg = int32x4_t;
-    static constexpr int lanes = 4;
+    using Lane = LaneType;
+    static constexpr int lanes = 16 / sizeof(Lane);
+    using Reg = std::conditional_t<sizeof(Lane) == 1, uint8x16_t,
+                                   std::conditional_t<sizeof(Lane) == 2, uint16x8_t, int32x4_t>>;
+    using Mask = std::conditional_t<sizeof(Lane) == 1, uint8x16_t,
+                                    std::conditional_t<sizeof(Lane) == 2, uint16x8_t, uint32x4_t>>;
 
-    static Reg broadcast(std::int32_t v) { return vdupq_n_s32(v); }
-    static Reg loadBroadcast(const std::int32_t* p) { return vld1q_dup_s32(p); }
-    static Reg min(Reg x, Reg y) { return vminq_s32(x, y); }
-    static Reg max(Reg x, Reg y) { return vmaxq_s32(x, y); }
-    // Lanes 1..3 of lo move down one; the top lane comes from lane 0 of top.
-    static Reg shiftInTop(Reg lo, Reg top) { return vextq_s32(lo, top, 1); }
-    static std::int32_t firstLane(Reg v) { return vgetq_lane_s32(v, 0); }
-    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
-        static constexpr std::int32_t kIndex[lanes] = {0, 1, 2, 3};
-        return vmlaq_n_s32(vdupq_n_s32(offset), vld1q_s32(kIndex), step);
+    static Reg broadcast(Lane v) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vdupq_n_u8(v);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vdupq_n_u16(v);
+        } else {
+            return vdupq_n_s32(v);
+        }
     }
-    static uint32x4_t lessThan(Reg x, Reg y) { return vcltq_s32(x, y); }
-    static Reg select(uint32x4_t mask, Reg ifTrue, Reg ifFalse) {
-        return vbslq_s32(mask, ifTrue, ifFalse);
+    // The register *p is shifted in from: only its lane 0 is, which narrow lanes take from the
+    // low bits of the 32-bit distance from the minimum.
+    static Reg enter(const std::int32_t* p, std::int32_t minimum) {
+        const int32x4_t value = vld1q_dup_s32(p);
+        if constexpr (sizeof(Lane) == 1) {
+            return vreinterpretq_u8_s32(vsubq_s32(value, vdupq_n_s32(minimum)));
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vreinterpretq_u16_s32(vsubq_s32(value, vdupq_n_s32(minimum)));
+        } else {
+            static_cast<void>(minimum);
+            return value;
+        }
     }
-    static void store(std::int32_t* p, Reg v) { vst1q_s32(p, v); }
+    static Reg min(Reg x, Reg y) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vminq_u8(x, y);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vminq_u16(x, y);
+        } else {
+            return vminq_s32(x, y);
+        }
+    }
+    static Reg max(Reg x, Reg y) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vmaxq_u8(x, y);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vmaxq_u16(x, y);
+        } else {
+            return vmaxq_s32(x, y);
+        }
+    }
+    // Lanes 1.. of lo move down one; the top lane comes from lane 0 of top.
+    static Reg shiftInTop(Reg lo, Reg top) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vextq_u8(lo, top, 1);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vextq_u16(lo, top, 1);
+        } else {
+            return vextq_s32(lo, top, 1);
+        }
+    }
+    // Lane 0 as the element it stands for, to *p.
+    static void leave(std::int32_t* p, Reg v, std::int32_t minimum) {
+        if constexpr (sizeof(Lane) == 1) {
+            *p = wavefront::fromLane<Lane>(vgetq_lane_u8(v, 0), minimum);
+        } else if constexpr (sizeof(Lane) == 2) {
+            *p = wavefront::fromLane<Lane>(vgetq_lane_u16(v, 0), minimum);
+        } else {
+            static_cast<void>(minimum);
+            *p = vgetq_lane_s32(v, 0);
+        }
+    }
+    static Mask firstLanes(int count) {
+        static constexpr std::uint8_t kIndex[16] = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                    8, 9, 10, 11, 12, 13, 14, 15};
+        const uint8x16_t index = vld1q_u8(kIndex);
+        if constexpr (sizeof(Lane) == 1) {
+            return vcltq_u8(index, vdupq_n_u8(static_cast<std::uint8_t>(count)));
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vcltq_u16(vmovl_u8(vget_low_u8(index)),
+                             vdupq_n_u16(static_cast<std::uint16_t>(count)));
+        } else {
+            return vcltq_u32(vmovl_u16(vget_low_u16(vmovl_u8(vget_low_u8(index)))),
+                             vdupq_n_u32(static_cast<std::uint32_t>(count)));
+        }
+    }
+    static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vbslq_u8(mask, ifTrue, ifFalse);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return vbslq_u16(mask, ifTrue, ifFalse);
+        } else {
+            return vbslq_s32(mask, ifTrue, ifFalse);
+        }
+    }
+    static void store(Lane* p, Reg v) {
+        if constexpr (sizeof(Lane) == 1) {
+            vst1q_u8(p, v);
+        } else if constexpr (sizeof(Lane) == 2) {
+            vst1q_u16(p, v);
+        } else {
+            vst1q_s32(p, v);
+        }
+    }
 };
 
 }  // namespace
@@ -40,7 +123,17 @@ struct NeonOps {
 #endif
 
 void bubbleSortNeon(std::int32_t* a, std::int32_t n, SortProgress* progress) {
-    wavefront::sort<NeonOps, SORTDEMO_NEON_REGISTERS>(a, n, progress);
+    wavefront::sort<NeonOps<std::int32_t>, SORTDEMO_NEON_REGISTERS>(a, n, progress);
+}
+
+void bubbleSortNeonU16(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<NeonOps<std::uint16_t>, SORTDEMO_NEON_REGISTERS>(a, n, progress,
+                                                                     bubbleSortNeon);
+}
+
+void bubbleSortNeonU8(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<NeonOps<std::uint8_t>, SORTDEMO_NEON_REGISTERS>(a, n, progress,
+                                                                    bubbleSortNeonU16);
 }
 
 #endif

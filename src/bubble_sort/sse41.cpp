@@ -5,27 +5,80 @@
 
 namespace {
 
+// 4 lanes of 32 bits (signed), 8 of 16 or 16 of 8 (unsigned).
+template <class LaneType>
 struct Sse41Ops {
+    using Lane = LaneType;
     using Reg = __m128i;
-    static constexpr int lanes = 4;
+    using Mask = __m128i;
+    static constexpr int lanes = 16 / sizeof(Lane);
 
-    static Reg broadcast(std::int32_t v) { return _mm_set1_epi32(v); }
-    static Reg loadBroadcast(const std::int32_t* p) { return _mm_set1_epi32(*p); }
-    static Reg min(Reg x, Reg y) { return _mm_min_epi32(x, y); }
-    static Reg max(Reg x, Reg y) { return _mm_max_epi32(x, y); }
-    // Lanes 1..3 of lo move down one; the top lane comes from lane 0 of top.
-    static Reg shiftInTop(Reg lo, Reg top) { return _mm_alignr_epi8(top, lo, 4); }
-    static std::int32_t firstLane(Reg v) { return _mm_cvtsi128_si32(v); }
-    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
-        return _mm_setr_epi32(offset, offset + step, offset + 2 * step, offset + 3 * step);
+    static Reg broadcast(Lane v) {
+        if constexpr (sizeof(Lane) == 1) {
+            return _mm_set1_epi8(static_cast<char>(v));
+        } else if constexpr (sizeof(Lane) == 2) {
+            return _mm_set1_epi16(static_cast<short>(v));
+        } else {
+            return _mm_set1_epi32(v);
+        }
     }
-    static Reg lessThan(Reg x, Reg y) { return _mm_cmplt_epi32(x, y); }
-    static Reg select(Reg mask, Reg ifTrue, Reg ifFalse) {
+    // The register *p is shifted in from: only its lane 0 is, which narrow lanes take from the
+    // low bits of the 32-bit distance from the minimum.
+    static Reg enter(const std::int32_t* p, std::int32_t minimum) {
+        if constexpr (sizeof(Lane) == 4) {
+            static_cast<void>(minimum);
+            return _mm_set1_epi32(*p);
+        } else {
+            return _mm_sub_epi32(_mm_cvtsi32_si128(*p), _mm_cvtsi32_si128(minimum));
+        }
+    }
+    static Reg min(Reg x, Reg y) {
+        if constexpr (sizeof(Lane) == 1) {
+            return _mm_min_epu8(x, y);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return _mm_min_epu16(x, y);
+        } else {
+            return _mm_min_epi32(x, y);
+        }
+    }
+    static Reg max(Reg x, Reg y) {
+        if constexpr (sizeof(Lane) == 1) {
+            return _mm_max_epu8(x, y);
+        } else if constexpr (sizeof(Lane) == 2) {
+            return _mm_max_epu16(x, y);
+        } else {
+            return _mm_max_epi32(x, y);
+        }
+    }
+    // Lanes 1.. of lo move down one; the top lane comes from lane 0 of top.
+    static Reg shiftInTop(Reg lo, Reg top) { return _mm_alignr_epi8(top, lo, sizeof(Lane)); }
+    // Lane 0 as the element it stands for, to *p: the narrow lanes' distance added to the minimum
+    // in the vector unit, which keeps the scalar ports free for the loop.
+    static void leave(std::int32_t* p, Reg v, std::int32_t minimum) {
+        if constexpr (sizeof(Lane) == 4) {
+            static_cast<void>(minimum);
+            *p = _mm_cvtsi128_si32(v);
+        } else {
+            const Reg low = _mm_and_si128(v, _mm_cvtsi32_si128(std::numeric_limits<Lane>::max()));
+            *p = _mm_cvtsi128_si32(_mm_add_epi32(low, _mm_cvtsi32_si128(minimum)));
+        }
+    }
+    static Mask firstLanes(int count) {
+        // Lane indices are below 16, so the signed compare of any width serves.
+        const Reg index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        if constexpr (sizeof(Lane) == 1) {
+            return _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(count)));
+        } else if constexpr (sizeof(Lane) == 2) {
+            return _mm_cmplt_epi16(_mm_cvtepu8_epi16(index),
+                                   _mm_set1_epi16(static_cast<short>(count)));
+        } else {
+            return _mm_cmplt_epi32(_mm_cvtepu8_epi32(index), _mm_set1_epi32(count));
+        }
+    }
+    static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {
         return _mm_blendv_epi8(ifFalse, ifTrue, mask);
     }
-    static void store(std::int32_t* p, Reg v) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-    }
+    static void store(Lane* p, Reg v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 };
 
 }  // namespace
@@ -39,5 +92,15 @@ struct Sse41Ops {
 #endif
 
 void bubbleSortSse41(std::int32_t* a, std::int32_t n, SortProgress* progress) {
-    wavefront::sort<Sse41Ops, SORTDEMO_SSE41_REGISTERS>(a, n, progress);
+    wavefront::sort<Sse41Ops<std::int32_t>, SORTDEMO_SSE41_REGISTERS>(a, n, progress);
+}
+
+void bubbleSortSse41U16(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<Sse41Ops<std::uint16_t>, SORTDEMO_SSE41_REGISTERS>(a, n, progress,
+                                                                       bubbleSortSse41);
+}
+
+void bubbleSortSse41U8(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+    wavefront::sort<Sse41Ops<std::uint8_t>, SORTDEMO_SSE41_REGISTERS>(a, n, progress,
+                                                                      bubbleSortSse41U16);
 }

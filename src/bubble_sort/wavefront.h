@@ -18,11 +18,21 @@
 // the compare-exchanges there change nothing. After a pass has reached its bound, its lanes are
 // masked off, so no pass compares beyond its bound.
 //
+// The lanes are 32-bit and hold the elements themselves, or, when every value lies within 65535
+// or 255 of the smallest, 16-bit or 8-bit and hold each element's distance from the smallest,
+// unsigned: a compare-exchange decides the same on distances as on values, and a register holds
+// two or four times as many passes. The array stays 32-bit: an element is turned into a distance
+// as it enters the window and back as it leaves, so between sweeps it holds the values
+// themselves in the textbook order.
+//
 // Included by one source file per instruction set, each compiled for its own; the vector
-// operations come from an Ops type of that file, and nothing here is shared between them.
+// operations come from an Ops type of that file for each lane type, and nothing here is shared
+// between them.
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "kernels.h"
@@ -38,21 +48,41 @@ namespace wavefront {
 #define SORTDEMO_ALWAYS_INLINE inline
 #endif
 
-// The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
-// smaller ones. With Masked, pair m = l * R + r takes part only while m < active; the others are
-// left as they are, which in the sliding layout means smaller gets x and x gets y.
-template <class Ops, int R, bool Masked>
-SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
-                                            typename Ops::Reg& smaller, std::int32_t active,
-                                            int r) {
-    if constexpr (Masked) {
-        const auto on = Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
-        smaller = Ops::select(on, Ops::min(x, y), x);
-        x = Ops::select(on, Ops::max(x, y), y);
+// An element in a lane of type Lane: itself in a 32-bit lane, its distance from the minimum in a
+// narrow one. The distance is taken modulo 2^32, which is exact for values within the lane's
+// range of the minimum and cannot overflow; the Ops' enter takes it the same way, in a vector
+// register, as the element enters, and the Ops' leave turns it back as the element leaves.
+template <class Lane>
+SORTDEMO_ALWAYS_INLINE std::int32_t fromLane(Lane lane, std::int32_t minimum) {
+    if constexpr (std::is_same_v<Lane, std::int32_t>) {
+        static_cast<void>(minimum);
+        return lane;
     } else {
+        return static_cast<std::int32_t>(std::uint32_t{lane} + static_cast<std::uint32_t>(minimum));
+    }
+}
+
+// The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
+// smaller ones. With Masked, only the first `on` lanes take part; the others are left as they
+// are, which in the sliding layout means smaller gets x and x gets y.
+template <class Ops, bool Masked>
+SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
+                                            typename Ops::Reg& smaller, int on) {
+    if constexpr (Masked) {
+        const auto mask = Ops::firstLanes(on);
+        smaller = Ops::select(mask, Ops::min(x, y), x);
+        x = Ops::select(mask, Ops::max(x, y), y);
+    } else {
+        static_cast<void>(on);
         smaller = Ops::min(x, y);
         x = Ops::max(x, y);
     }
+}
+
+// The lanes of register r whose pairs m = l * R + r are below active: the first ones.
+template <int R>
+SORTDEMO_ALWAYS_INLINE int lanesBelow(std::int32_t active, int r) {
+    return active > r ? static_cast<int>((active - r + R - 1) / R) : 0;
 }
 
 // One step of the wavefront: every active pair's compare-exchange, then the slide by one
@@ -61,31 +91,35 @@ SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::
 template <class Ops, int R, bool Masked>
 SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg (&o)[R],
                                     std::int32_t* leaving, const std::int32_t* entering,
-                                    std::int32_t active = 0) {
+                                    std::int32_t minimum, std::int32_t active = 0) {
+    using Lane = typename Ops::Lane;
     // In place, register by register, so that little more than the window itself is live: the
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
     typename Ops::Reg bottom;
-    compareExchange<Ops, R, Masked>(e[0], o[0], bottom, active, 0);
+    compareExchange<Ops, Masked>(e[0], o[0], bottom, lanesBelow<R>(active, 0));
     [&]<int... r>(std::integer_sequence<int, r...>) {
-        (compareExchange<Ops, R, Masked>(e[r + 1], o[r + 1], o[r], active, r + 1), ...);
+        (compareExchange<Ops, Masked>(e[r + 1], o[r + 1], o[r], lanesBelow<R>(active, r + 1)), ...);
     }
     (std::make_integer_sequence<int, R - 1>{});
-    *leaving = Ops::firstLane(bottom);
-    o[R - 1] = Ops::shiftInTop(bottom, Ops::loadBroadcast(entering));
+    Ops::leave(leaving, bottom, minimum);
+    o[R - 1] = Ops::shiftInTop(bottom, Ops::enter(entering, minimum));
 }
 
 // One sweep: passes 0 .. K-1 over a[0 .. len), len > K, each pass k comparing up to position
-// len - 2 - k.
+// len - 2 - k. Narrow lanes hold distances from minimum.
 template <class Ops, int R>
-inline void sweep(std::int32_t* a, std::int32_t len) {
+inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     using Reg = typename Ops::Reg;
+    using Lane = typename Ops::Lane;
     constexpr int L = Ops::lanes;
     constexpr std::int32_t K = R * L;
-    static const std::int32_t kAboveTheArray = std::numeric_limits<std::int32_t>::max();
+    static_assert(K <= kMaxSweepPasses);
+    // The places above the array hold the largest value a lane holds, below it the smallest.
+    const std::int32_t aboveTheArray = fromLane<Lane>(std::numeric_limits<Lane>::max(), minimum);
     std::int32_t belowTheArray = 0;  // finished elements of places below the array go here
 
-    const Reg lowest = Ops::broadcast(std::numeric_limits<std::int32_t>::min());
+    const Reg lowest = Ops::broadcast(std::numeric_limits<Lane>::min());
     Reg e[R];
     Reg o[R];
     [&]<int... r>(std::integer_sequence<int, r...>) {
@@ -93,73 +127,86 @@ inline void sweep(std::int32_t* a, std::int32_t len) {
     }
     (std::make_integer_sequence<int, R>{});
     // Step 0: only pass 0 is on the array, at the pair (0, 1).
-    e[R - 1] = Ops::shiftInTop(lowest, Ops::broadcast(a[0]));
-    o[R - 1] = Ops::shiftInTop(lowest, Ops::broadcast(a[1]));
+    e[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a, minimum));
+    o[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a + 1, minimum));
 
     // At step s the element at s - 2K + 2 leaves the window and the one at s + 2 enters.
     const std::int32_t lastStep = len + K - 3;  // the last pass's last compare-exchange
     const std::int32_t lastFullStep = len - 2;  // every pass still inside its bound
     const auto enteringAt = [&](std::int32_t s) {
-        return s + 2 < len ? a + s + 2 : &kAboveTheArray;
+        return s + 2 < len ? a + s + 2 : &aboveTheArray;
     };
     std::int32_t s = 0;
     // The window's bottom is still below the array.
     for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
-        advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s));
+        advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s), minimum);
     }
-    // The hot loop: the window wholly on the array.
-    for (; s + 2 < len; ++s) {
-        if constexpr (R > 1) {  // the narrow sweeps' loop is not the hot one
-            SORTDEMO_MCA_MARK();
+    // The hot loop: the window wholly on the array, counted by pointer.
+    if (s + 2 < len) {
+        std::int32_t* leaving = a + (s - 2 * K + 2);
+        for (const std::int32_t* entering = a + s + 2; entering < a + len; ++entering, ++leaving) {
+            if constexpr (R > 1) {  // the narrow sweeps' loop is not the hot one
+                SORTDEMO_MCA_MARK();
+            }
+            advance<Ops, R, false>(e, o, leaving, entering, minimum);
         }
-        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2);
+        s = len - 2;
     }
     // The top has passed the array's end. Reached only from the hot loop, so the bottom is on
     // the array.
     for (; s <= lastFullStep; ++s) {
-        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &kAboveTheArray);
+        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &aboveTheArray, minimum);
     }
     // The passes end one after another, the newest (pair K - 1) first: pair m takes part while
     // m <= lastStep - s. A short array can get here with the bottom still below it.
     for (; s <= lastStep; ++s) {
         advance<Ops, R, true>(e, o, s >= 2 * K - 2 ? a + (s - 2 * K + 2) : &belowTheArray,
-                              &kAboveTheArray, lastStep - s + 1);
+                              &aboveTheArray, minimum, lastStep - s + 1);
     }
 
     // Every pass is done: the window's lower half is a[len - K .. len), the upper half lies
     // above the array.
-    std::int32_t lower[R][L];
-    std::int32_t upper[R][L];
+    Lane lower[R][L];
+    Lane upper[R][L];
     [&]<int... r>(std::integer_sequence<int, r...>) {
         ((Ops::store(lower[r], e[r]), Ops::store(upper[r], o[r])), ...);
     }
     (std::make_integer_sequence<int, R>{});
     for (std::int32_t offset = 0; offset < K; ++offset) {
         const std::int32_t m = offset / 2;
-        a[len - K + offset] = (offset % 2 == 0 ? lower : upper)[m % R][m / R];
+        a[len - K + offset] =
+            fromLane<Lane>((offset % 2 == 0 ? lower : upper)[m % R][m / R], minimum);
     }
 }
 
 // The whole sort: sweeps of K passes while at least K passes remain, narrower sweeps for what
-// is left, and the scalar kernel for the last few passes. Progress is told between sweeps.
+// is left, and finish, a kernel of fewer lanes, for the last few passes. Progress is told
+// between sweeps. Narrow lanes take values within their range of the smallest.
 template <class Ops, int R>
-inline void sort(std::int32_t* a, std::int32_t n, SortProgress* progress) {
+inline void sort(std::int32_t* a, std::int32_t n, SortProgress* progress,
+                 BubbleSortKernel finish = bubbleSortScalar) {
+    std::int32_t minimum = 0;
+    if constexpr (!std::is_same_v<typename Ops::Lane, std::int32_t>) {
+        if (n > Ops::lanes) {
+            minimum = *std::min_element(a, a + n);
+        }
+    }
     std::int32_t len = n;
     while (len > R * Ops::lanes) {
-        sweep<Ops, R>(a, len);
+        sweep<Ops, R>(a, len, minimum);
         len -= R * Ops::lanes;
         if (progress != nullptr) {
             progress->unsortedPrefix(len);
         }
     }
     while (len > Ops::lanes) {
-        sweep<Ops, 1>(a, len);
+        sweep<Ops, 1>(a, len, minimum);
         len -= Ops::lanes;
         if (progress != nullptr) {
             progress->unsortedPrefix(len);
         }
     }
-    bubbleSortScalar(a, len, progress);
+    finish(a, len, progress);
 }
 
 }  // namespace wavefront
