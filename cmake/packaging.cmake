@@ -14,8 +14,8 @@ library's std::sort, and writes both results. Anything but whole decimal
 numbers in the 32-bit range ends the run with a one-line error message.
 .
 The bubble sort makes all of its n(n-1)/2 compare-exchanges, running many
-passes at once in AVX2 or AVX-512 vector registers where the processor has
-them.")
+passes at once in vector registers: SSE4.1, AVX2 or AVX-512 on x86-64, as
+the processor has them, and NEON on 64-bit ARM.")
 # No domain of the project's own yet: an address at a domain reserved for documentation.
 set(CPACK_PACKAGE_CONTACT "The sortdemo developers <sortdemo@example.org>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
