@@ -14,8 +14,8 @@ library's std::sort, and writes both results. Anything but whole decimal
 numbers in the 32-bit range ends the run with a one-line error message.
 .
 The bubble sort makes all of its n(n-1)/2 compare-exchanges, running many
-passes at once in AVX2 or AVX-512 vector registers where the processor has
-them.")
+passes at once in vector registers: SSE4.1, AVX2 or AVX-512 on x86-64, as
+the processor has them, and NEON on 64-bit ARM.")
 # No domain of the project's own yet: an address at a domain reserved for documentation.
 set(CPACK_PACKAGE_CONTACT "The sortdemo developers <sortdemo@example.org>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -33,6 +33,21 @@ else()
     set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
     # Versioned dependencies from the libraries and symbol versions the binary uses.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # A cross build is packaged for the machine it is built for, not this one. dpkg-shlibdeps then
+    # reads the dependencies from that architecture's own runtime packages, installed beside this
+    # machine's (libc6:arm64 and so on): the cross toolchain's copies of the libraries belong to
+    # packages that no ARM machine has.
+    if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+        set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+        file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/cpack_project_config.cmake
+             CONTENT "set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})\n")
+        set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack_project_config.cmake)
+        if(NOT EXISTS /usr/lib/aarch64-linux-gnu/libstdc++.so.6)
+            message(WARNING "The .deb of this build needs Debian's arm64 runtime libraries: "
+                    "dpkg --add-architecture arm64 && apt-get update && "
+                    "apt-get install libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64")
+        endif()
+    endif()
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Makes the release in dist/ (or the folder given): the source tarball sortdemo-VERSION.tar.gz,
-# the .deb and the Windows .zip built from that tarball's content in fresh folders with the
-# package presets, and SHA256SUMS over the three. Two runs on the same source give the same
-# bytes, whatever the folder, time, user, umask, time zone, locale or file system: every date in
-# them is the last commit's (in a git checkout) or the one the tarball carries in its file
-# SOURCE_DATE_EPOCH (in an unpacked tarball), and what the tools would take from the machine is
-# fixed here.
+# the .deb for amd64, the .deb for arm64 (cross-built) and the Windows .zip built from that
+# tarball's content in fresh folders with the package presets, and SHA256SUMS over the four. Two
+# runs on the same source give the same bytes, whatever the folder, time, user, umask, time zone,
+# locale or file system: every date in them is the last commit's (in a git checkout) or the one
+# the tarball carries in its file SOURCE_DATE_EPOCH (in an unpacked tarball), and what the tools
+# would take from the machine is fixed here.
 #   scripts/release.sh [OUTPUT_DIR]
 set -euo pipefail
 # CPack gives the .deb's members the umask's modes, and cmake -E tar the files it unpacks; the
@@ -15,7 +15,9 @@ export TZ=UTC LC_ALL=C
 out=$(realpath -m "${1:-$(dirname "$0")/../dist}")
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-ensure_packages cmake make g++ g++-mingw-w64-x86-64 dpkg-dev file
+# The arm64 .deb's dependencies come from Debian's arm64 runtime libraries (see packaging.cmake).
+ensure_packages cmake make g++ g++-mingw-w64-x86-64 g++-aarch64-linux-gnu dpkg-dev file \
+    libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
 
 fail() {
     echo "error: $*" >&2
@@ -69,36 +71,48 @@ echo "the .deb (build and cpack in a fresh folder)"
 run cmake --preset release -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF
 run cmake --build --preset release -j "$jobs"
 run cpack --preset release
+echo "the arm64 .deb (cross-build and cpack in a fresh folder)"
+run cmake --preset arm64 -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF
+run cmake --build --preset arm64 --target all -j "$jobs"
+run cpack --preset arm64
 echo "the Windows .zip (build and cpack in a fresh folder)"
 run cmake --preset windows -DBUILD_TESTING=OFF
 run cmake --build --preset windows -j "$jobs"
 run cpack --preset windows
-deb=$out/sortdemo_${version}_amd64.deb zip=$out/$name-win64.zip
+deb=$out/sortdemo_${version}_amd64.deb deb_arm64=$out/sortdemo_${version}_arm64.deb
+zip=$out/$name-win64.zip
 cp build/packages/"${deb##*/}" "$deb"
+cp build-arm64/packages/"${deb_arm64##*/}" "$deb_arm64"
 cp build-win/packages/"${zip##*/}" "$zip"
 
-# Two things CPack 3.25 takes from the file system it stages the packages on. The .deb's
+# Two things CPack 3.25 takes from the file system it stages the packages on. A .deb's
 # Installed-Size adds up the sizes of the directories too, which are 4 KiB each on ext4 and less
 # on tmpfs: it gets dpkg-gencontrol's count instead, a KiB for each directory and each file's size
 # in whole KiB. The data member stays as CPack made it.
-mkdir "$work/deb" "$work/deb/control"
-cd "$work/deb"
-ar x "$deb"
-size=$(tar -tvzf data.tar.gz |
-    awk '{ kib += substr($1, 1, 1) == "-" ? int(($3 + 1023) / 1024) : 1 } END { print kib }')
-tar -xzf control.tar.gz -C control
-sed -i "s/^Installed-Size: .*/Installed-Size: $size/" control/control
-tar -cf - -C control --format=ustar --owner=root:0 --group=root:0 --mtime="@$epoch" \
-    --mode=u=rw,go=r ./md5sums ./control | gzip -9n >control.tar.gz
-{
-    printf '!<arch>\n'
-    for member in debian-binary control.tar.gz data.tar.gz; do
-        bytes=$(stat -c %s "$member")
-        printf '%-16s%-12s%-6s%-6s%-8s%-10s`\n' "$member" "$epoch" 0 0 100644 "$bytes"
-        cat "$member"
-        [ $((bytes % 2)) -eq 0 ] || printf '\n'
-    done
-} >"$deb"
+fix_installed_size() {
+    rm -rf "$work/deb"
+    mkdir "$work/deb" "$work/deb/control"
+    cd "$work/deb"
+    ar x "$1"
+    local size member bytes
+    size=$(tar -tvzf data.tar.gz |
+        awk '{ kib += substr($1, 1, 1) == "-" ? int(($3 + 1023) / 1024) : 1 } END { print kib }')
+    tar -xzf control.tar.gz -C control
+    sed -i "s/^Installed-Size: .*/Installed-Size: $size/" control/control
+    tar -cf - -C control --format=ustar --owner=root:0 --group=root:0 --mtime="@$epoch" \
+        --mode=u=rw,go=r ./md5sums ./control | gzip -9n >control.tar.gz
+    {
+        printf '!<arch>\n'
+        for member in debian-binary control.tar.gz data.tar.gz; do
+            bytes=$(stat -c %s "$member")
+            printf '%-16s%-12s%-6s%-6s%-8s%-10s`\n' "$member" "$epoch" 0 0 100644 "$bytes"
+            cat "$member"
+            [ $((bytes % 2)) -eq 0 ] || printf '\n'
+        done
+    } >"$1"
+}
+fix_installed_size "$deb"
+fix_installed_size "$deb_arm64"
 # The .zip lists its files in the order the directory gives them, which is the order of creation
 # on some file systems and of a hash on others: it is made again from the same files by name.
 mkdir "$work/zip"
@@ -109,6 +123,6 @@ rm "$zip"
 cmake -E tar cf "$zip" --format=zip --files-from="$work/zip-files"
 
 cd "$out"
-sha256sum "$name.tar.gz" "sortdemo_${version}_amd64.deb" "$name-win64.zip" >SHA256SUMS
+sha256sum "$name.tar.gz" "${deb##*/}" "${deb_arm64##*/}" "$name-win64.zip" >SHA256SUMS
 echo "in $out:"
 cat SHA256SUMS

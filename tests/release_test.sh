@@ -4,10 +4,10 @@
 # from the first run's tarball, unpacked in another folder outside any git checkout, at umask 002,
 # in another time zone and locale, as another user name and home, with its temporary folders on
 # another file system where there is one. Every file must be the same (diffoscope shows what
-# differs). The .deb must pass lintian, the tarball must hold the tracked files alone, and the
-# unpacked tarball must configure, build and pass its tests but the one that makes a .deb; a .deb
-# of that build must install the same bytes as the release's. Git is kept out of reach of the
-# second run and of that build: a fake one logs every call.
+# differs). Both .debs (amd64, arm64) must pass lintian, the tarball must hold the tracked files
+# alone, and the unpacked tarball must configure, build and pass its tests but the one that makes
+# a .deb; a .deb of that build must install the same bytes as the release's amd64 one. Git is
+# kept out of reach of the second run and of that build: a fake one logs every call.
 #   tests/release_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,9 +68,12 @@ if ! cmp -s "$scratch/one/dist/SHA256SUMS" "$tree/dist/SHA256SUMS"; then
 fi
 echo "the two runs made the same bytes"
 
+for architecture in amd64 arm64; do
+    report=$(lintian --pedantic -I --fail-on error,warning \
+        "$tree/dist/sortdemo_${version}_$architecture.deb") || fail "$report"
+    echo "lintian --pedantic -I on the $architecture .deb: ${report:-(nothing)}"
+done
 deb=sortdemo_${version}_amd64.deb
-report=$(lintian --pedantic -I --fail-on error,warning "$tree/dist/$deb") || fail "$report"
-echo "lintian --pedantic -I: ${report:-(nothing)}"
 
 listing=$(tar -tzf "$scratch/one/dist/$name.tar.gz" | grep -v '/$' | sort)
 expected=$( (git ls-files && echo SOURCE_DATE_EPOCH) | sed "s|^|$name/|" | sort)
