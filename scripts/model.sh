@@ -2,10 +2,12 @@
 # Estimates with llvm-mca how fast each kernel's hot loop runs on processors this machine is not:
 # it compiles the kernel with clang, marking the loop (SORTDEMO_MCA_MARKERS), and prints
 # for every scheduling model of LLVM 14 among the processors below the cycles a step, the
-# compare-exchanges a cycle, the model's limit (signed min/max it issues a cycle, times the
-# lanes, over two) and the share of that limit the loop reaches. A model, not a measurement.
+# compare-exchanges a cycle, the model's limit (min/max of the kernel's lanes it issues a cycle,
+# times the lanes, over two) and the share of that limit the loop reaches. A model, not a
+# measurement.
 #   scripts/model.sh                  every kernel at its own register count; fails if one spills
-#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, neon) at other counts
+#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, neon, with /16 or /8 for
+#                                     its narrow lanes) at other counts
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -19,15 +21,18 @@ models_x86="skylake alderlake icelake-server znver3 nehalem sandybridge goldmont
 models_arm="cortex-a55 cortex-a72 cortex-a76 neoverse-n1 apple-a14"
 
 # A kernel's architecture, source, flags, lanes (0 for the scalar kernel, whose step is its four
-# fused passes' compare-exchanges) and register-count macro.
+# fused passes' compare-exchanges), register-count macro and lane width, which marks its loop.
 describe() {
+    local bits=${1#*/}
+    [ "$bits" != "$1" ] || bits=32
     case $1 in
-    scalar-x86) echo "x86 scalar.cpp -O3 0 -" ;;
-    sse41) echo "x86 sse41.cpp -msse4.1 4 SORTDEMO_SSE41_REGISTERS" ;;
-    avx2) echo "x86 avx2.cpp -mavx2 8 SORTDEMO_AVX2_REGISTERS" ;;
-    avx512) echo "x86 avx512.cpp -mavx512f 16 SORTDEMO_AVX512_REGISTERS" ;;
-    scalar-arm) echo "arm scalar.cpp -O3 0 -" ;;
-    neon) echo "arm neon.cpp -O3 4 SORTDEMO_NEON_REGISTERS" ;;
+    scalar-x86) echo "x86 scalar.cpp -O3 0 - 32" ;;
+    sse41 | sse41/*) echo "x86 sse41.cpp -msse4.1 $((128 / bits)) SORTDEMO_SSE41_REGISTERS $bits" ;;
+    avx2 | avx2/*) echo "x86 avx2.cpp -mavx2 $((256 / bits)) SORTDEMO_AVX2_REGISTERS $bits" ;;
+    avx512 | avx512/32) echo "x86 avx512.cpp -mavx512f 16 SORTDEMO_AVX512_REGISTERS 32" ;;
+    avx512/*) echo "x86 avx512bw.cpp -mavx512bw $((512 / bits)) SORTDEMO_AVX512_REGISTERS $bits" ;;
+    scalar-arm) echo "arm scalar.cpp -O3 0 - 32" ;;
+    neon | neon/*) echo "arm neon.cpp -O3 $((128 / bits)) SORTDEMO_NEON_REGISTERS $bits" ;;
     *) echo "unknown kernel: $1" >&2 && exit 2 ;;
     esac
 }
@@ -36,9 +41,10 @@ describe() {
 has_instructions() { # kernel cpu
     local macro
     case $1 in
-    sse41) macro=__SSE4_1__ ;;
-    avx2) macro=__AVX2__ ;;
-    avx512) macro=__AVX512F__ ;;
+    sse41*) macro=__SSE4_1__ ;;
+    avx2*) macro=__AVX2__ ;;
+    avx512 | avx512/32) macro=__AVX512F__ ;;
+    avx512/*) macro=__AVX512BW__ ;;
     *) return 0 ;;
     esac
     clang++ -march="$2" -dM -E -x c++ /dev/null | grep "define $macro " >/dev/null
@@ -46,16 +52,23 @@ has_instructions() { # kernel cpu
 
 triple() { [ "$1" = x86 ] && echo x86_64-linux-gnu || echo aarch64-linux-gnu; }
 
-# Twelve independent signed min/max operations (conditional moves for the scalar kernel), whose
-# throughput is the model's limit for a kernel of that instruction set.
+# Twelve independent min/max operations of the kernel's lanes (signed for 32 bits, unsigned for
+# 16 and 8; conditional moves for the scalar kernel), whose throughput is the model's limit for a
+# kernel of that instruction set and width.
 minmax_block() {
-    local k
+    local k x86 arm
+    case ${1#*/} in
+    16) x86=pminuw arm=umin.8h ;;
+    8) x86=pminub arm=umin.16b ;;
+    *) x86=pminsd arm=smin.4s ;;
+    esac
     for ((k = 0; k < 12; ++k)); do
         case $1 in
-        sse41) printf '\tpminsd %%xmm15, %%xmm%d\n' "$k" ;;
-        avx2) printf '\tvpminsd %%ymm15, %%ymm%d, %%ymm%d\n' "$k" "$k" ;;
-        avx512) printf '\tvpminsd %%zmm31, %%zmm%d, %%zmm%d\n' "$k" "$k" ;;
-        neon) printf '\tsmin v%d.4s, v%d.4s, v31.4s\n' "$k" "$k" ;;
+        sse41*) printf '\t%s %%xmm15, %%xmm%d\n' "$x86" "$k" ;;
+        avx2*) printf '\tv%s %%ymm15, %%ymm%d, %%ymm%d\n' "$x86" "$k" "$k" ;;
+        avx512*) printf '\tv%s %%zmm31, %%zmm%d, %%zmm%d\n' "$x86" "$k" "$k" ;;
+        neon*) printf '\t%s v%d.%s, v%d.%s, v31.%s\n' "${arm%.*}" "$k" "${arm#*.}" "$k" \
+            "${arm#*.}" "${arm#*.}" ;;
         scalar-x86) [ "$k" -eq 0 ] && printf '\tcmpl %%r15d, %%r14d\n'
             printf '\tcmovll %%r15d, %%%s\n' "$(echo eax ebx ecx edx esi edi r8d r9d r10d r11d r12d r13d | cut -d' ' -f$((k + 1)))" ;;
         scalar-arm) [ "$k" -eq 0 ] && printf '\tcmp w15, w14\n'
@@ -68,9 +81,9 @@ minmax_block() {
 # the mark to a branch back to it after the mark. (The mark reads '#' on x86-64 and '//' on
 # AArch64, where the compiler rewrites the comment; llvm-mca 14 takes a region there only in the
 # '#' form, so the region's own marks are written in that.)
-innermost_loop() {
-    awk '{ line[++n] = $0 }
-         /LLVM-MCA-LOOP/ && !mark { mark = n }
+innermost_loop() { # lane width
+    awk -v bits="$1" '{ line[++n] = $0 }
+         /LLVM-MCA-LOOP/ && $NF == bits && !mark { mark = n }
          /^[.A-Za-z0-9_]+:/ { label = $0; sub(/:.*/, "", label); at[label] = n }
          mark && n > mark && $1 ~ /^(j|b\.|b$|cb|tb)/ && ($NF in at) && at[$NF] < mark {
              if (!to || n - at[$NF] < to - from) { from = at[$NF]; to = n } }
@@ -120,13 +133,13 @@ group_models() { # arch names...
 model_kernel() { # kernel registers models...
     local kernel=$1 registers=$2
     shift 2
-    read -r arch source flags lanes macro <<<"$(describe "$kernel")"
+    read -r arch source flags lanes macro bits <<<"$(describe "$kernel")"
     local define=() steps
     [ "$macro" = - ] || define=("-D$macro=$registers")
-    local asm="$work/$kernel-$registers.s"
+    local asm="$work/${kernel//\//-}-$registers.s"
     clang++ --target="$(triple "$arch")" -std=c++20 -O3 $flags -DSORTDEMO_MCA_MARKERS \
         "${define[@]}" -S "src/bubble_sort/$source" -o "$asm"
-    innermost_loop <"$asm" >"$asm.loop"
+    innermost_loop "$bits" <"$asm" >"$asm.loop"
     mv "$asm.loop" "$asm"
     local spills
     spills=$(grep -c -E '\(%rsp\)|\(%rbp\)|\[sp' "$asm" || true)
@@ -161,7 +174,7 @@ model_kernel() { # kernel registers models...
 }
 
 default_registers() { # kernel
-    read -r _ source _ _ macro <<<"$(describe "$1")"
+    read -r _ source _ _ macro _ <<<"$(describe "$1")"
     [ "$macro" = - ] && echo - && return
     sed -n -E "s/^#define $macro ([0-9]+)/\1/p" "src/bubble_sort/$source"
 }
@@ -184,18 +197,19 @@ if [ $# -gt 0 ]; then
         model_kernel "$kernel" "$registers" "${models[@]}"
     done
 else
-    for kernel in scalar-x86 sse41 avx2 avx512; do
+    for kernel in scalar-x86 sse41/32 sse41/16 sse41/8 avx2/32 avx2/16 avx2/8 avx512/32 \
+        avx512/16 avx512/8; do
         model_kernel "$kernel" "$(default_registers "$kernel")" "${x86[@]}"
     done
-    for kernel in scalar-arm neon; do
+    for kernel in scalar-arm neon/32 neon/16 neon/8; do
         model_kernel "$kernel" "$(default_registers "$kernel")" "${arm[@]}"
     done
 fi
 cat <<'EOF'
 
 R: the window's registers; instr and cycles: a step of the hot loop, its branch included;
-CEs: compare-exchanges a step; limit: compare-exchanges a cycle at the model's signed min/max
-issue rate (conditional moves for scalar); stk: stack accesses a step (spills).
+CEs: compare-exchanges a step; limit: compare-exchanges a cycle at the model's min/max issue
+rate for the kernel's lanes (conditional moves for scalar); stk: stack accesses a step (spills).
 EOF
 # The kernels' own register counts must keep the window in registers.
 if [ $# -eq 0 ] && [ ${#spilled[@]} -gt 0 ]; then

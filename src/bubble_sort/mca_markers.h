@@ -2,11 +2,12 @@
 
 // Marks a kernel's hot loop in the assembly for llvm-mca, which estimates its cycles on a named
 // processor: scripts/model.sh takes the innermost loop around the mark as the region to analyse.
-// The mark runs once a step, so the compiler cannot move it out of the loop. Only when built
-// with SORTDEMO_MCA_MARKERS: it may hold code in place, so such a build is for reading, not for
+// The mark runs once a step, so the compiler cannot move it out of the loop, and names the lane
+// width, since one file holds a kernel's loops for every width. Only when built with
+// SORTDEMO_MCA_MARKERS: it may hold code in place, so such a build is for reading, not for
 // timing.
 #if defined(SORTDEMO_MCA_MARKERS) && (defined(__GNUC__) || defined(__clang__))
-#define SORTDEMO_MCA_MARK() __asm__ volatile("# LLVM-MCA-LOOP")
+#define SORTDEMO_MCA_MARK(bits) __asm__ volatile("# LLVM-MCA-LOOP " #bits)
 #else
-#define SORTDEMO_MCA_MARK() static_cast<void>(0)
+#define SORTDEMO_MCA_MARK(bits) static_cast<void>(0)
 #endif

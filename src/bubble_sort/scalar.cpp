@@ -42,7 +42,7 @@ inline void fusedPasses(std::int32_t* a, std::int32_t last, std::index_sequence<
         carried[s] = value;
     }
     for (std::int32_t s = K; s <= last; ++s) {
-        SORTDEMO_MCA_MARK();
+        SORTDEMO_MCA_MARK(32);
         std::int32_t value = a[s];
         (compareExchange(carried[k], value), ...);
         a[s - K] = value;

@@ -145,8 +145,13 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     if (s + 2 < len) {
         std::int32_t* leaving = a + (s - 2 * K + 2);
         for (const std::int32_t* entering = a + s + 2; entering < a + len; ++entering, ++leaving) {
-            if constexpr (R > 1) {  // the narrow sweeps' loop is not the hot one
-                SORTDEMO_MCA_MARK();
+            if constexpr (R > 1 &&
+                          sizeof(Lane) == 1) {  // the narrow sweeps' loop is not the hot one
+                SORTDEMO_MCA_MARK(8);
+            } else if constexpr (R > 1 && sizeof(Lane) == 2) {
+                SORTDEMO_MCA_MARK(16);
+            } else if constexpr (R > 1) {
+                SORTDEMO_MCA_MARK(32);
             }
             advance<Ops, R, false>(e, o, leaving, entering, minimum);
         }
