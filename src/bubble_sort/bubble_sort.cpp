@@ -52,7 +52,7 @@ BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int l
     static_cast<void>(n);
 #if defined(SORTDEMO_X86_64_KERNELS)
     const bool avx512 = laneBits == 32 ? features.avx512 : features.avx512bw;
-    if (avx512 && (n >= kernelCutoffs(laneBits).avx512 || !features.avx2)) {
+    if (avx512 && (n >= avx512Cutoff(laneBits) || !features.avx2)) {
         return laneBits == 8    ? bubbleSortAvx512U8
                : laneBits == 16 ? bubbleSortAvx512U16
                                 : bubbleSortAvx512;
@@ -79,15 +79,11 @@ BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int l
 }  // namespace
 
 BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n, int laneBits) {
-    // Values that fit narrow lanes fit the wider ones too: the narrowest whose cutoff n reaches.
-    for (int bits = laneBits; bits <= 32; bits *= 2) {
-        if (n >= kernelCutoffs(bits).vector) {
-            if (const BubbleSortKernel kernel = vectorKernel(features, n, bits)) {
-                return kernel;
-            }
-        }
+    if (n < kVectorCutoff) {
+        return bubbleSortScalar;
     }
-    return bubbleSortScalar;
+    const BubbleSortKernel kernel = vectorKernel(features, n, laneBits);
+    return kernel != nullptr ? kernel : bubbleSortScalar;
 }
 
 BubbleSortKernel chooseBubbleSortKernel(std::int32_t n, int laneBits) {

@@ -57,33 +57,27 @@ std::vector<KernelInfo> bubbleSortKernels();
 int laneBitsFor(std::int32_t minimum, std::int32_t maximum);
 
 // The fastest kernel for n elements whose range fits laneBits on a processor with these
-// features: the widest vector instruction set it runs (but AVX2 rather than AVX-512 below that
-// width's avx512 cutoff) in the narrowest lanes the values fit whose vector cutoff n reaches; the
-// scalar kernel below every vector cutoff or without vector kernels.
+// features: from kVectorCutoff elements on, the widest vector instruction set it runs (but AVX2
+// rather than AVX-512 below avx512Cutoff) in the narrowest lanes the values fit; the scalar
+// kernel below that or without vector kernels.
 BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n,
                                         int laneBits = 32);
 
 // The kernel bubbleSort uses for n elements whose range fits laneBits on this machine.
 BubbleSortKernel chooseBubbleSortKernel(std::int32_t n, int laneBits = 32);
 
-// Where one kernel gives way to another, for each lane width (scripts/bench.sh measures them).
-struct KernelCutoffs {
-    // Below this many elements the vector kernels in these lanes run only their narrow,
-    // latency-bound sweeps, and the wider lanes (or, for 32 bits, the scalar kernel) are as fast.
-    std::int32_t vector;
-    // Below this AVX-512's window has at most two full sweeps to run and the rest in narrow
-    // ones, and AVX2 is as fast or faster.
-    std::int32_t avx512;
-};
+// Below this many elements the vector kernels run only their narrow, latency-bound sweeps and
+// the scalar kernel is as fast or faster (see scripts/bench.sh, n = 32 to 64). In 16-bit and
+// 8-bit lanes they are as fast as in 32-bit ones from there on, and faster above it.
+constexpr std::int32_t kVectorCutoff = 48;
 
-// 32-bit lanes: n = 32 to 64 and 256 to 512 in scripts/bench.sh.
-constexpr KernelCutoffs kCutoffs32 = {48, 512};
-constexpr KernelCutoffs kCutoffs16 = {96, 1024};
-constexpr KernelCutoffs kCutoffs8 = {192, 2048};
+// Below this the AVX-512 kernel's 192-pass window has at most two full sweeps to run and the
+// rest in narrow ones, and the AVX2 kernel is as fast or faster (scripts/bench.sh, n = 256 to
+// 512).
+constexpr std::int32_t kAvx512Cutoff = 512;
 
-constexpr KernelCutoffs kernelCutoffs(int laneBits) {
-    return laneBits == 8 ? kCutoffs8 : laneBits == 16 ? kCutoffs16 : kCutoffs32;
+// The same share of full sweeps for the windows of 16-bit and 8-bit lanes, two and four times
+// as wide.
+constexpr std::int32_t avx512Cutoff(int laneBits) {
+    return kAvx512Cutoff * (laneBits == 8 ? 4 : laneBits == 16 ? 2 : 1);
 }
-
-constexpr std::int32_t kVectorCutoff = kCutoffs32.vector;
-constexpr std::int32_t kAvx512Cutoff = kCutoffs32.avx512;

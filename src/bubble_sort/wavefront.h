@@ -92,7 +92,6 @@ template <class Ops, int R, bool Masked>
 SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg (&o)[R],
                                     std::int32_t* leaving, const std::int32_t* entering,
                                     std::int32_t minimum, std::int32_t active = 0) {
-    using Lane = typename Ops::Lane;
     // In place, register by register, so that little more than the window itself is live: the
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
