@@ -63,8 +63,8 @@ caption=$(jq -r '.context as $c | [.benchmarks[].repetitions] | max as $r
       + (if $r > 1 then "median of \($r) runs" else "one run" end)
       + "\n\($c.processor // "processor not recorded"), \($c.num_cpus) CPUs, \(($c.date // "")[:10])"' "$run")
 
-# gnuplot reads the points from one data block per line and draws the panels in a grid, at most
-# three across.
+# gnuplot reads the points from one data block per line and draws the panels in a grid, two
+# across, so that the text stays legible where a page scales the chart to its width.
 script=$(CAPTION=$caption awk -F '\t' '
     function quote(text) {
         gsub(/\\/, "\\\\", text); gsub(/"/, "\\\"", text); gsub(/\n/, "\\n", text)
@@ -84,11 +84,11 @@ script=$(CAPTION=$caption awk -F '\t' '
         data[block] = data[block] $5 " " $6 "\n"
     }
     END {
-        across = nshapes < 3 ? nshapes : 3
+        across = nshapes < 2 ? nshapes : 2
         down = int((nshapes + across - 1) / across)
         for (k = 1; k <= nblocks; ++k) printf "%s << EOD\n%sEOD\n", blocks[k], data[blocks[k]]
-        printf "set terminal svg size %d,%d font \047sans,12\047 noenhanced background \047white\047\n",
-            440 * across, 360 * down + 50
+        printf "set terminal svg size %d,%d font \047sans,14\047 noenhanced background \047white\047\n",
+            500 * across, 400 * down + 60
         # Colours that stay apart on white and for most colour-blind readers; black is the
         # dispatched sort'"'"'s.
         split("#0072b2 #e69f00 #009e73 #cc79a7 #d55e00 #56b4e9 #8c564b #7f7f7f #bcbd22", colours, " ")
