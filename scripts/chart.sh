@@ -30,7 +30,8 @@ fi
 problem=$(mktemp)
 trap 'rm -f "$problem"' EXIT
 # One line per point: shape number, shape, column number, column, n, speed-up; shapes and columns
-# numbered in the order the benchmark registered them, so that a column keeps its colour.
+# (the reference left out) numbered in the order the benchmark registered them, so that a column
+# keeps its colour.
 if ! points=$(jq -r '
     def parse: .run_name as $name | $name | split("/")
         | until(length == 0 or (last | contains(":") | not); .[:-1])
@@ -46,7 +47,8 @@ if ! points=$(jq -r '
         as $reference
     | def order(f): [group_by(f)[] | {key: (.[0] | f), value: (map(.family) | min)}]
           | sort_by(.value) | to_entries | map({key: .value.key, value: (.key + 1)}) | from_entries;
-      order(.shape) as $shapes | order(.column) as $columns
+      order(.shape) as $shapes
+    | (map(select(.column != "reference")) | order(.column)) as $columns
     | $all[] | select(.column != "reference" and .ns > 0 and $reference["\(.shape)/\(.n)"] != null)
     | [$shapes[.shape], .shape, $columns[.column], .column, .n, $reference["\(.shape)/\(.n)"] / .ns]
     | @tsv' "$run" 2>"$problem"); then
@@ -61,7 +63,24 @@ fi
 caption=$(jq -r '.context as $c | [.benchmarks[].repetitions] | max as $r
     | "sortdemo \($c.version // "(version not recorded)"): speed-up over the textbook loops, "
       + (if $r > 1 then "median of \($r) runs" else "one run" end)
-      + "\n\($c.processor // "processor not recorded"), \($c.num_cpus) CPUs, \(($c.date // "")[:10])"' "$run")
+      + "\n\($c.processor // "processor not recorded"), \($c.num_cpus) CPUs, "
+      + (if $c.date then $c.date[:10] else "date not recorded" end)' "$run")
+
+# Colours that stay apart on white and for most colour-blind readers, one a column in order;
+# black is the dispatched sort's.
+settings="set linetype cycle 9
+set for [k = 1:9] linetype k lc rgb \
+    word('#0072b2 #e69f00 #009e73 #cc79a7 #d55e00 #56b4e9 #8c564b #7f7f7f #bcbd22', k)
+set logscale xy
+set format x '%g'
+set format y '%gx'
+set ytics add ('2x' 2, '5x' 5, '20x' 20, '50x' 50, '200x' 200, '500x' 500)
+set xlabel 'n (numbers sorted)'
+set ylabel 'speed-up'
+set grid
+set key left top spacing 1.1
+set autoscale xfix
+set offsets graph 0.04, graph 0.04, 0, 0"
 
 # gnuplot reads the points from one data block per line and draws the panels in a grid, two
 # across, so that the text stays legible where a page scales the chart to its width.
@@ -77,9 +96,8 @@ script=$(CAPTION=$caption awk -F '\t' '
         if (!(block in seen)) {
             seen[block] = 1
             blocks[++nblocks] = block
-            plots[s] = plots[s] (plots[s] == "" ? "" : ", ") block " with linespoints" \
-                (($4 == "dispatched") ? " lc rgb \047black\047 lw 2.5 pt 7" \
-                                      : " lt " ($3 - 1) " lw 1.5 pt " $3) " title " quote($4)
+            style = $4 == "dispatched" ? "lc rgb \"black\" lw 2.5 pt 7" : "lt " $3 " lw 1.5 pt " $3
+            plots[s] = plots[s] ", " block " with linespoints " style " title " quote($4)
         }
         data[block] = data[block] $5 " " $6 "\n"
     }
@@ -87,25 +105,16 @@ script=$(CAPTION=$caption awk -F '\t' '
         across = nshapes < 2 ? nshapes : 2
         down = int((nshapes + across - 1) / across)
         for (k = 1; k <= nblocks; ++k) printf "%s << EOD\n%sEOD\n", blocks[k], data[blocks[k]]
-        printf "set terminal svg size %d,%d font \047sans,14\047 noenhanced background \047white\047\n",
+        printf "set terminal svg size %d,%d font \"sans,14\" noenhanced background \"white\"\n",
             500 * across, 400 * down + 60
-        # Colours that stay apart on white and for most colour-blind readers; black is the
-        # dispatched sort'"'"'s.
-        split("#0072b2 #e69f00 #009e73 #cc79a7 #d55e00 #56b4e9 #8c564b #7f7f7f #bcbd22", colours, " ")
-        for (k = 1; k <= 9; ++k) printf "set linetype %d lc rgb \047%s\047\n", k, colours[k]
-        print "set linetype cycle 9"
-        print "set logscale xy; set format x \047%g\047; set format y \047%gx\047"
-        print "set ytics add (\0472x\047 2, \0475x\047 5, \04720x\047 20, \04750x\047 50, \047200x\047 200, \047500x\047 500)"
-        print "set xlabel \047n (numbers sorted)\047; set ylabel \047speed-up\047"
-        print "set grid; set key left top spacing 1.1; set autoscale xfix"
-        print "set offsets graph 0.04, graph 0.04, 0, 0"
         printf "set multiplot layout %d,%d title %s\n", down, across, quote(ENVIRON["CAPTION"])
         for (s = 1; s <= nshapes; ++s) {
             printf "set title %s\n", quote(shapes[s] " input")
-            printf "plot 1 with lines lc rgb \047gray\047 dt 2 notitle, %s\n", plots[s]
+            printf "plot 1 with lines lc rgb \"gray\" dt 2 notitle%s\n", plots[s]
         }
         print "unset multiplot"
     }' <<<"$points")
 mkdir -p "$(dirname "$chart")"
-gnuplot -e "set output '${chart//\'/\'\'}'" - <<<"$script"
+gnuplot -e "set output '${chart//\'/\'\'}'" - <<<"$settings
+$script"
 echo "chart: $chart"
