@@ -24,16 +24,18 @@ bash scripts/chart.sh "$scratch/run.json" "$scratch/chart.svg"
 xmllint --noout "$scratch/chart.svg"
 
 # What should be drawn comes from the benchmark's own list of names, COLUMN/SHAPE/N/OPTIONS...,
-# where a column may hold a slash (the table of ratios printed after the list is left out). In gnuplot's SVG a line is a group holding its key text and a
-# path of the key's sample and at least one segment more; each panel's title follows its lines.
-missing=0 checked=0
-while read -r columnShape; do
-    column=${columnShape%/*} shape=${columnShape##*/}
-    [ "$column" != reference ] || continue
-    checked=$((checked + 1))
-    svg='*[local-name()="g"][starts-with(@id, "gnuplot_plot_")]'
-    text='*[local-name()="text"]'
-    count=$(xmllint --xpath "count(//$svg[.//$text = '$column']
+# where a column may hold a slash; the table of ratios printed after the list is left out.
+pairs=$("$bench" --benchmark_filter="$filter" --benchmark_list_tests |
+    grep -E '^[^ ]+/[0-9]+(/[^/ ]+:[^/ ]*)*$' | sed -E 's#(/[^/]+:[^/]*)*$##; s#/[0-9]+$##' |
+    sort -u | grep -v '^reference/') || true
+# In gnuplot's SVG a line is a group holding its key text and a path of the key's sample and at
+# least one segment more; each panel's title follows its lines.
+group='*[local-name()="g"][starts-with(@id, "gnuplot_plot_")]'
+text='*[local-name()="text"]'
+missing=0
+while read -r pair; do
+    column=${pair%/*} shape=${pair##*/}
+    count=$(xmllint --xpath "count(//$group[.//$text = '$column']
         [.//*[local-name()='path'][contains(substring-after(@d, 'L'), 'L')]]
         [following::$text[substring(., string-length(.) - 5) = ' input'][1] = '$shape input'])" \
         "$scratch/chart.svg")
@@ -41,10 +43,9 @@ while read -r columnShape; do
         echo "the $shape panel has $count lines for $column, not 1"
         missing=1
     fi
-done < <("$bench" --benchmark_filter="$filter" --benchmark_list_tests |
-    grep -E '^[^ ]+/[0-9]+(/[^/ ]+:[^/ ]*)*$' | sed -E 's#(/[^/]+:[^/]*)*$##; s#/[0-9]+$##' | sort -u)
-if [ "$missing" -ne 0 ] || [ "$checked" -eq 0 ]; then
-    echo "the chart lacks lines ($checked checked)"
+done <<<"$pairs"
+if [ -z "$pairs" ] || [ "$missing" -ne 0 ]; then
+    echo "the chart lacks lines"
     exit 1
 fi
 
@@ -54,4 +55,4 @@ if bash scripts/chart.sh "$scratch/failed.json" "$scratch/failed.svg" 2>/dev/nul
     echo "a run with a failure was drawn"
     exit 1
 fi
-echo "chart: $checked lines, one for every column in every panel"
+echo "chart: $(wc -l <<<"$pairs") lines, one for every column in every panel"
