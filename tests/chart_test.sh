@@ -35,9 +35,9 @@ text='*[local-name()="text"]'
 missing=0
 while read -r pair; do
     column=${pair%/*} shape=${pair##*/}
-    count=$(xmllint --xpath "count(//$group[.//$text = '$column']
+    count=$(xmllint --xpath "count(//${group}[.//${text} = '$column']
         [.//*[local-name()='path'][contains(substring-after(@d, 'L'), 'L')]]
-        [following::$text[substring(., string-length(.) - 5) = ' input'][1] = '$shape input'])" \
+        [following::${text}[substring(., string-length(.) - 5) = ' input'][1] = '$shape input'])" \
         "$scratch/chart.svg")
     if [ "$count" != 1 ]; then
         echo "the $shape panel has $count lines for $column, not 1"
