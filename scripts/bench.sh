@@ -2,20 +2,33 @@
 # Benchmarks the bubble sort: every kernel this machine runs against the textbook loops, for
 # n = 2 to 128 and 1024, 8192 and 65536, on random, ascending and descending input (medians of
 # repeated runs, interleaved), then the whole program on 65536 random numbers against the same
-# program built with the textbook loops. Prints ns per compare-exchange and speed-ups.
-#   scripts/bench.sh [REPETITIONS]
+# program built with the textbook loops. Prints ns per compare-exchange and speed-ups, keeps the
+# medians as JSON in build-bench/benchmark.json and draws them as a chart (scripts/chart.sh),
+# by default build-bench/benchmark.svg.
+#   scripts/bench.sh [REPETITIONS [CHART.svg]]
 set -euo pipefail
+chart=$(realpath -m -- "${2:-build-bench/benchmark.svg}")
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-ensure_packages cmake make g++ libbenchmark-dev bc
+ensure_packages cmake make g++ libbenchmark-dev bc gnuplot-nox jq
 repetitions=${1:-3}
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$(nproc)" >/dev/null
 
+# The chart's caption names the processor and the version; the run's options split this list
+# at commas.
+processor=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1 | tr -d ',') || true
+version=$(sed -n 's/^project(sortdemo VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+if [ -e .git ] && commit=$(git describe --always --dirty 2>/dev/null); then
+    version="$version ($commit)"
+fi
 ./build-bench/bench/bubble_sort_bench --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
-    --benchmark_color=false
+    --benchmark_color=false --benchmark_out=build-bench/benchmark.json \
+    --benchmark_out_format=json \
+    --benchmark_context="processor=${processor:-$(uname -m)},version=$version"
+bash scripts/chart.sh build-bench/benchmark.json "$chart"
 
 # The whole program: the same 65536 random numbers piped into both builds, runs interleaved.
 input=$(mktemp)

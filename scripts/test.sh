@@ -6,16 +6,17 @@
 # unit, end-to-end and terminal tests, the 64-bit ARM build's unit tests, end-to-end table and
 # lintian-checked .deb under qemu, the Windows build's tests and the end-to-end table under Wine,
 # the .zip, the release made twice and compared byte for byte with its source tarball built and
-# tested outside git, the dialogue fuzzer, the kernels' modelled speed (no spills), and the
-# formatting check. Every build is a preset of CMakePresets.json. Stops at the first failure.
+# tested outside git, the dialogue fuzzer, the kernels' modelled speed (no spills), the benchmark
+# chart drawn from a short run, and the formatting check. Every build is a preset of
+# CMakePresets.json. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
     g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev g++-aarch64-linux-gnu \
-    qemu-user dpkg-dev file lintian man-db icoutils llvm-14 diffoscope-minimal \
-    libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
+    qemu-user dpkg-dev file lintian man-db icoutils llvm-14 diffoscope-minimal gnuplot-nox jq \
+    libxml2-utils libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -72,6 +73,9 @@ bash scripts/fuzz.sh "${SORTDEMO_FUZZ_SECONDS:-60}"
 
 step "each kernel's hot loop modelled by llvm-mca on processors we cannot run"
 bash scripts/model.sh
+
+step "the benchmark chart drawn from a short run: a line for every kernel this machine runs"
+bash tests/chart_test.sh
 
 step "formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
