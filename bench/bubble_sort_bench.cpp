@@ -120,9 +120,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Each column's kernel for n elements; no kernel means the textbook loops.
-    // Each column's kernel for n elements whose range fits laneBits, and the narrowest lanes it
-    // takes; no kernel means the textbook loops.
+    // Each column's kernel for n elements whose range fits laneBits, and the widest range it
+    // takes (the width of its lanes); no kernel means the textbook loops.
     using Chooser = std::function<BubbleSortKernel(std::int32_t n, int laneBits)>;
     struct Column {
         std::string name;
@@ -130,7 +129,7 @@ int main(int argc, char** argv) {
         int laneBits;
     };
     std::vector<Column> columns = {
-        {"reference", [](std::int32_t, int) -> BubbleSortKernel { return nullptr; }, 8}};
+        {"reference", [](std::int32_t, int) -> BubbleSortKernel { return nullptr; }, 32}};
     for (const KernelInfo& kernel : bubbleSortKernels()) {
         if (kernel.supported) {
             columns.push_back({kernel.name,
@@ -141,7 +140,7 @@ int main(int argc, char** argv) {
     // As bubbleSort picks: by the size and the range of the values.
     columns.push_back(
         {"dispatched",
-         [](std::int32_t n, int laneBits) { return chooseBubbleSortKernel(n, laneBits); }, 8});
+         [](std::int32_t n, int laneBits) { return chooseBubbleSortKernel(n, laneBits); }, 32});
 
     std::vector<std::string> names;
     for (const Column& column : columns) {

@@ -21,9 +21,13 @@ struct Avx512Ops {
     static void leave(std::int32_t* p, Reg v, std::int32_t) {
         *p = _mm_cvtsi128_si32(_mm512_castsi512_si128(v));
     }
-    static Mask firstLanes(int count) {
-        return static_cast<Mask>(count >= lanes ? 0xffff : (1u << count) - 1);
+    // The lanes' pair numbers and their compare (see wavefront::takingPart).
+    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
+        const Reg index = _mm512_set_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+        return _mm512_add_epi32(_mm512_mullo_epi32(index, _mm512_set1_epi32(step)),
+                                _mm512_set1_epi32(offset));
     }
+    static Mask lessThan(Reg x, Reg y) { return _mm512_cmplt_epi32_mask(x, y); }
     static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {
         return _mm512_mask_blend_epi32(mask, ifFalse, ifTrue);
     }

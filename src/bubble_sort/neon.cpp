@@ -80,18 +80,22 @@ struct NeonOps {
             *p = vgetq_lane_s32(v, 0);
         }
     }
+    // The 32-bit lanes' pair numbers and their compare (see wavefront::takingPart).
+    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
+        static constexpr std::int32_t kIndex[4] = {0, 1, 2, 3};
+        return vmlaq_n_s32(vdupq_n_s32(offset), vld1q_s32(kIndex), step);
+    }
+    static Mask lessThan(Reg x, Reg y) { return vcltq_s32(x, y); }
+    // The narrow lanes' first count lanes.
     static Mask firstLanes(int count) {
         static constexpr std::uint8_t kIndex[16] = {0, 1, 2,  3,  4,  5,  6,  7,
                                                     8, 9, 10, 11, 12, 13, 14, 15};
         const uint8x16_t index = vld1q_u8(kIndex);
         if constexpr (sizeof(Lane) == 1) {
             return vcltq_u8(index, vdupq_n_u8(static_cast<std::uint8_t>(count)));
-        } else if constexpr (sizeof(Lane) == 2) {
+        } else {
             return vcltq_u16(vmovl_u8(vget_low_u8(index)),
                              vdupq_n_u16(static_cast<std::uint16_t>(count)));
-        } else {
-            return vcltq_u32(vmovl_u16(vget_low_u16(vmovl_u8(vget_low_u8(index)))),
-                             vdupq_n_u32(static_cast<std::uint32_t>(count)));
         }
     }
     static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {

@@ -63,16 +63,19 @@ struct Sse41Ops {
             *p = _mm_cvtsi128_si32(_mm_add_epi32(low, _mm_cvtsi32_si128(minimum)));
         }
     }
+    // The 32-bit lanes' pair numbers and their compare (see wavefront::takingPart).
+    static Reg laneTimes(std::int32_t step, std::int32_t offset) {
+        return _mm_setr_epi32(offset, offset + step, offset + 2 * step, offset + 3 * step);
+    }
+    static Mask lessThan(Reg x, Reg y) { return _mm_cmplt_epi32(x, y); }
+    // The narrow lanes' first count lanes. Lane indices are below 16, so the signed compare serves.
     static Mask firstLanes(int count) {
-        // Lane indices are below 16, so the signed compare of any width serves.
         const Reg index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         if constexpr (sizeof(Lane) == 1) {
             return _mm_cmplt_epi8(index, _mm_set1_epi8(static_cast<char>(count)));
-        } else if constexpr (sizeof(Lane) == 2) {
+        } else {
             return _mm_cmplt_epi16(_mm_cvtepu8_epi16(index),
                                    _mm_set1_epi16(static_cast<short>(count)));
-        } else {
-            return _mm_cmplt_epi32(_mm_cvtepu8_epi32(index), _mm_set1_epi32(count));
         }
     }
     static Reg select(Mask mask, Reg ifTrue, Reg ifFalse) {

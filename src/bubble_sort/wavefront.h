@@ -62,27 +62,36 @@ SORTDEMO_ALWAYS_INLINE std::int32_t fromLane(Lane lane, std::int32_t minimum) {
     }
 }
 
-// The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
-// smaller ones. With Masked, only the first `on` lanes take part; the others are left as they
-// are, which in the sliding layout means smaller gets x and x gets y.
-template <class Ops, bool Masked>
-SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
-                                            typename Ops::Reg& smaller, int on) {
-    if constexpr (Masked) {
-        const auto mask = Ops::firstLanes(on);
-        smaller = Ops::select(mask, Ops::min(x, y), x);
-        x = Ops::select(mask, Ops::max(x, y), y);
+// Which pairs of register r take part while pairs 0 .. active - 1 do: lane l holds pair
+// l * R + r. 32-bit lanes compare each lane's pair number with active. Narrow lanes cannot hold a
+// wide window's pair numbers, so they count the lanes instead: with active = q * R + rem, the first
+// q + 1 of register r take part when r < rem, the first q otherwise.
+template <class Ops, int R>
+SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
+    if constexpr (std::is_same_v<typename Ops::Lane, std::int32_t>) {
+        return Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
     } else {
-        static_cast<void>(on);
-        smaller = Ops::min(x, y);
-        x = Ops::max(x, y);
+        return Ops::firstLanes(static_cast<int>(active / R + (r < active % R ? 1 : 0)));
     }
 }
 
-// The lanes of register r whose pairs m = l * R + r are below active: the first ones.
-template <int R>
-SORTDEMO_ALWAYS_INLINE int lanesBelow(std::int32_t active, int r) {
-    return active > r ? static_cast<int>((active - r + R - 1) / R) : 0;
+// The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
+// smaller ones. With Masked, pair m = l * R + r takes part only while m < active; the others are
+// left as they are, which in the sliding layout means smaller gets x and x gets y.
+template <class Ops, int R, bool Masked>
+SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
+                                            typename Ops::Reg& smaller, std::int32_t active,
+                                            int r) {
+    if constexpr (Masked) {
+        const auto on = takingPart<Ops, R>(active, r);
+        smaller = Ops::select(on, Ops::min(x, y), x);
+        x = Ops::select(on, Ops::max(x, y), y);
+    } else {
+        static_cast<void>(active);
+        static_cast<void>(r);
+        smaller = Ops::min(x, y);
+        x = Ops::max(x, y);
+    }
 }
 
 // One step of the wavefront: every active pair's compare-exchange, then the slide by one
@@ -96,9 +105,9 @@ SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
     typename Ops::Reg bottom;
-    compareExchange<Ops, Masked>(e[0], o[0], bottom, lanesBelow<R>(active, 0));
+    compareExchange<Ops, R, Masked>(e[0], o[0], bottom, active, 0);
     [&]<int... r>(std::integer_sequence<int, r...>) {
-        (compareExchange<Ops, Masked>(e[r + 1], o[r + 1], o[r], lanesBelow<R>(active, r + 1)), ...);
+        (compareExchange<Ops, R, Masked>(e[r + 1], o[r + 1], o[r], active, r + 1), ...);
     }
     (std::make_integer_sequence<int, R - 1>{});
     Ops::leave(leaving, bottom, minimum);
