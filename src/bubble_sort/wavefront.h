@@ -149,21 +149,16 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
         advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s), minimum);
     }
-    // The hot loop: the window wholly on the array, counted by pointer.
-    if (s + 2 < len) {
-        std::int32_t* leaving = a + (s - 2 * K + 2);
-        for (const std::int32_t* entering = a + s + 2; entering < a + len; ++entering, ++leaving) {
-            if constexpr (R > 1 &&
-                          sizeof(Lane) == 1) {  // the narrow sweeps' loop is not the hot one
-                SORTDEMO_MCA_MARK(8);
-            } else if constexpr (R > 1 && sizeof(Lane) == 2) {
-                SORTDEMO_MCA_MARK(16);
-            } else if constexpr (R > 1) {
-                SORTDEMO_MCA_MARK(32);
-            }
-            advance<Ops, R, false>(e, o, leaving, entering, minimum);
+    // The hot loop: the window wholly on the array.
+    for (; s + 2 < len; ++s) {
+        if constexpr (R > 1 && sizeof(Lane) == 1) {  // the narrow sweeps' loop is not the hot one
+            SORTDEMO_MCA_MARK(8);
+        } else if constexpr (R > 1 && sizeof(Lane) == 2) {
+            SORTDEMO_MCA_MARK(16);
+        } else if constexpr (R > 1) {
+            SORTDEMO_MCA_MARK(32);
         }
-        s = len - 2;
+        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2, minimum);
     }
     // The top has passed the array's end. Reached only from the hot loop, so the bottom is on
     // the array.
