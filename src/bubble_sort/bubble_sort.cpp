@@ -46,6 +46,14 @@ int laneBitsFor(std::int32_t minimum, std::int32_t maximum) {
 
 namespace {
 
+#if defined(SORTDEMO_X86_64_KERNELS) || defined(SORTDEMO_NEON_KERNEL)
+// One instruction set's kernel for lanes of laneBits.
+BubbleSortKernel inLanes(int laneBits, BubbleSortKernel lanes32, BubbleSortKernel lanes16,
+                         BubbleSortKernel lanes8) {
+    return laneBits == 8 ? lanes8 : laneBits == 16 ? lanes16 : lanes32;
+}
+#endif
+
 // The widest vector kernel in lanes of laneBits that the processor runs, or none.
 BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int laneBits) {
     static_cast<void>(features);
@@ -53,23 +61,17 @@ BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int l
 #if defined(SORTDEMO_X86_64_KERNELS)
     const bool avx512 = laneBits == 32 ? features.avx512 : features.avx512bw;
     if (avx512 && (n >= avx512Cutoff(laneBits) || !features.avx2)) {
-        return laneBits == 8    ? bubbleSortAvx512U8
-               : laneBits == 16 ? bubbleSortAvx512U16
-                                : bubbleSortAvx512;
+        return inLanes(laneBits, bubbleSortAvx512, bubbleSortAvx512U16, bubbleSortAvx512U8);
     }
     if (features.avx2) {
-        return laneBits == 8    ? bubbleSortAvx2U8
-               : laneBits == 16 ? bubbleSortAvx2U16
-                                : bubbleSortAvx2;
+        return inLanes(laneBits, bubbleSortAvx2, bubbleSortAvx2U16, bubbleSortAvx2U8);
     }
     if (features.sse41) {
-        return laneBits == 8    ? bubbleSortSse41U8
-               : laneBits == 16 ? bubbleSortSse41U16
-                                : bubbleSortSse41;
+        return inLanes(laneBits, bubbleSortSse41, bubbleSortSse41U16, bubbleSortSse41U8);
     }
     return nullptr;
 #elif defined(SORTDEMO_NEON_KERNEL)
-    return laneBits == 8 ? bubbleSortNeonU8 : laneBits == 16 ? bubbleSortNeonU16 : bubbleSortNeon;
+    return inLanes(laneBits, bubbleSortNeon, bubbleSortNeonU16, bubbleSortNeonU8);
 #else
     static_cast<void>(laneBits);
     return nullptr;
