@@ -64,14 +64,15 @@ else
     # A scratch root has no C library package: rpm must refuse the package for the libraries it
     # requires, and for nothing else. It is installed without that check, and the program then
     # runs on this machine's libraries, as the .deb's does.
-    # (Debian's rpm asks for --force-debian to install at all.)
+    # Debian's rpm asks for --force-debian to install at all, and an ARM package needs
+    # --ignorearch on this machine.
     rpm=(rpm --root "$installed" --dbpath /var/lib/rpm)
     "${rpm[@]}" --initdb
-    ! refusal=$("${rpm[@]}" -i --force-debian "$package" 2>&1) ||
+    ! refusal=$("${rpm[@]}" -i --force-debian --ignorearch "$package" 2>&1) ||
         fail "rpm installed the package with no C library"
     unmet=$(sed -n 's/^\t\(.*\) is needed by .*/\1/p' <<<"$refusal" | sort)
     [ "$unmet" = "$requires" ] || fail "rpm refused the package for other reasons: $refusal"
-    "${rpm[@]}" -i --force-debian --nodeps "$package"
+    "${rpm[@]}" -i --force-debian --ignorearch --nodeps "$package"
     "${rpm[@]}" -V --nodeps sortdemo || fail "the installed files differ from the package's"
     files=(usr/share/doc/sortdemo/README.md usr/share/licenses/sortdemo/LICENSE)
     version=$(rpm -qp --qf '%{VERSION}-%{RELEASE}' "$package")
