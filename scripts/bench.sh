@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Benchmarks the bubble sort: every kernel this machine runs against the textbook loops, for
-# n = 2 to 128 and 1024, 8192 and 65536, on random, ascending and descending input (medians of
-# repeated runs, interleaved), then the whole program on 65536 random numbers against the same
-# program built with the textbook loops. Prints ns per compare-exchange and speed-ups, keeps the
-# medians as JSON in build-bench/benchmark.json and draws them as a chart (scripts/chart.sh),
-# by default build-bench/benchmark.svg.
+# n = 2 to 65536, on random, ascending and descending input and on random input within 16 and 8
+# bits (medians of repeated runs, interleaved), then the whole program on 65536 random numbers
+# against the same program built with the textbook loops. First it measures the core's clock and
+# the issue rates of the vector instructions the kernels use. Prints ns per compare-exchange and
+# speed-ups, and each kernel's compare-exchanges a cycle at n = 65536 against its limit; keeps
+# the medians, the clock and the rates as JSON in build-bench/benchmark.json and draws them as a
+# chart (scripts/chart.sh), by default build-bench/benchmark.svg.
 #   scripts/bench.sh [REPETITIONS [CHART.svg]]
 set -euo pipefail
 chart=$(realpath -m -- "${2:-build-bench/benchmark.svg}")
