@@ -14,6 +14,7 @@
 
 #include "bubble_sort/bubble_sort.h"
 #include "bubble_sort/kernels.h"
+#include "machine_rates.h"
 
 namespace {
 
@@ -46,6 +47,9 @@ double compareExchanges(std::int32_t n) {
     return 0.5 * n * (n - 1.0);
 }
 
+// The core's clock as measured at the start of the run, for the counters per cycle.
+double clockHz = 0;
+
 void runSort(benchmark::State& state, const std::string& shape, BubbleSortKernel kernel) {
     const auto n = static_cast<std::int32_t>(state.range(0));
     const Values input = makeInput(shape, n);
@@ -66,6 +70,39 @@ void runSort(benchmark::State& state, const std::string& shape, BubbleSortKernel
     state.counters["ns_per_ce"] = benchmark::Counter(
         compareExchanges(n) * 1e-9,
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    if (clockHz > 0) {
+        state.counters["ce_per_cycle"] = benchmark::Counter(
+            compareExchanges(n) / clockHz, benchmark::Counter::kIsIterationInvariantRate);
+    }
+}
+
+// What a kernel can do at most on this core: its lanes times the compare-exchanges a cycle of
+// one register, which take one min and one max (two instructions on the min/max pipes), or one
+// min and one three-input logic instruction (the min on its pipes, the logic on its own).
+struct Limit {
+    int lanes = 0;
+    double perCycle = 0;  // 0 where the core's rates were not measured
+};
+
+Limit limitOf(const std::string& kernel, const MachineRates& machine) {
+    const std::size_t slash = kernel.find('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    std::string isa = kernel.substr(0, slash);
+    const bool logic = isa == "avx512tl";
+    if (logic) {
+        isa = "avx512";
+    }
+    const int laneBits = std::stoi(kernel.substr(slash + 1));
+    const int registerBits = isa == "avx512" ? 512 : isa == "avx2" ? 256 : 128;
+    Limit limit;
+    limit.lanes = registerBits / laneBits;
+    const double minMax = machine.perCycle(isa, "min" + std::to_string(laneBits));
+    const double perRegister =
+        logic ? std::min(minMax, machine.perCycle(isa, "logic") / 2) : minMax / 2;
+    limit.perCycle = limit.lanes * perRegister;
+    return limit;
 }
 
 // Collects the medians so that the ratios can be printed after the normal report.
@@ -77,9 +114,53 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.aggregate_name == "median") {
-                medians_[run.run_name.function_name + "/" + run.run_name.args] =
-                    run.counters.at("ns_per_ce").value;
+            if (run.aggregate_name == "median" || run.repetitions <= 1) {
+                const std::string name = run.run_name.function_name + "/" + run.run_name.args;
+                medians_[name] = run.counters.at("ns_per_ce").value;
+                const auto perCycle = run.counters.find("ce_per_cycle");
+                if (perCycle != run.counters.end()) {
+                    perCycle_[name] = perCycle->second.value;
+                }
+            }
+        }
+    }
+
+    // Compare-exchanges a cycle at n against the limit of the kernel's lanes, for every kernel
+    // on the shape of its width and for the dispatched sort on each width.
+    void printPerCycle(const std::vector<std::pair<std::string, int>>& columns, int n,
+                       const MachineRates& machine) const {
+        if (machine.clockGHz <= 0) {
+            return;
+        }
+        std::printf(
+            "\ncompare-exchanges a cycle at n = %d, at %.2f GHz, against the limit of the "
+            "kernel's lanes\n",
+            n, machine.clockGHz);
+        std::printf("%-12s %-8s %5s %8s %8s %6s\n", "kernel", "shape", "lanes", "CE/cycle", "limit",
+                    "share");
+        for (const auto& [name, laneBits] : columns) {
+            for (const Shape& shape : kShapes) {
+                // Random input of each width the column takes: the dispatched sort every width.
+                const bool dispatched = name == "dispatched";
+                const bool random = std::string(shape.name).rfind("random", 0) == 0;
+                if (!random || (shape.laneBits != laneBits && !dispatched)) {
+                    continue;
+                }
+                const auto it = perCycle_.find(name + "/" + shape.name + "/" + std::to_string(n));
+                if (it == perCycle_.end()) {
+                    continue;
+                }
+                const std::string kernel =
+                    dispatched ? kernelName(chooseBubbleSortKernel(n, shape.laneBits)) : name;
+                const Limit limit = limitOf(kernel, machine);
+                std::printf("%-12s %-8s", dispatched ? ("=" + kernel).c_str() : name.c_str(),
+                            shape.name);
+                if (limit.perCycle > 0) {
+                    std::printf(" %5d %8.2f %8.2f %5.0f%%\n", limit.lanes, it->second,
+                                limit.perCycle, 100 * it->second / limit.perCycle);
+                } else {
+                    std::printf(" %5s %8.2f %8s %6s\n", "-", it->second, "-", "-");
+                }
             }
         }
     }
@@ -114,12 +195,34 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 
   private:
+    static std::string kernelName(BubbleSortKernel sort) {
+        for (const KernelInfo& kernel : bubbleSortKernels()) {
+            if (kernel.sort == sort) {
+                return kernel.name;
+            }
+        }
+        return "?";
+    }
+
     std::map<std::string, double> medians_;
+    std::map<std::string, double> perCycle_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The core's clock and issue rates first, kept with the run.
+    const MachineRates machine = measureMachineRates();
+    clockHz = machine.clockGHz * 1e9;
+    if (machine.clockGHz > 0) {
+        benchmark::AddCustomContext("clock_ghz", std::to_string(machine.clockGHz));
+    }
+    for (const IssueRate& rate : machine.rates) {
+        benchmark::AddCustomContext("per_cycle/" + rate.isa + "/" + rate.kind,
+                                    std::to_string(rate.perCycle));
+        benchmark::AddCustomContext("instruction/" + rate.isa + "/" + rate.kind, rate.instruction);
+    }
+
     // Each column's kernel for n elements whose range fits laneBits, and the widest range it
     // takes (the width of its lanes); no kernel means the textbook loops.
     using Chooser = std::function<BubbleSortKernel(std::int32_t n, int laneBits)>;
@@ -190,6 +293,13 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128, 192, 256, 384, 512});
     reporter.printRatios(names, {768, 1024, 1536, 2048, 4096, 8192, 65536});
+    std::vector<std::pair<std::string, int>> perCycleColumns;
+    for (const Column& column : columns) {
+        if (column.name != "reference") {
+            perCycleColumns.emplace_back(column.name, column.laneBits);
+        }
+    }
+    reporter.printPerCycle(perCycleColumns, 65536, machine);
     benchmark::Shutdown();
     return 0;
 }

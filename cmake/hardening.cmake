@@ -14,3 +14,7 @@ if(SORTDEMO_HARDENING AND NOT WIN32 AND NOT SORTDEMO_SANITIZE AND NOT SORTDEMO_F
     check_pie_supported()
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 endif()
+# A static program keeps its position independence only when every object is compiled for it.
+if(SORTDEMO_STATIC)
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+endif()

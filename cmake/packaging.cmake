@@ -1,6 +1,7 @@
-# Packages for users: a .deb of the native build, laid out as Debian policy asks (program, manual
-# page, documentation folder with the copyright file), and a .zip of the Windows build holding
-# sortdemo.exe, the README and the licence.
+# Packages for users: a .deb and an .rpm of the native or ARM build, laid out as Debian policy
+# and Fedora's guidelines ask (program, manual page, documentation and licence), a .zip of the
+# Windows build holding sortdemo.exe, the README and the licence, and a tarball of the static build
+# with one folder holding the program, its manual page, the README and the licence.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME sortdemo)
@@ -21,12 +22,35 @@ set(CPACK_PACKAGE_CONTACT "The sortdemo developers <sortdemo@example.org>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
-if(WIN32)
-    set(CPACK_GENERATOR ZIP)
-    install(TARGETS sortdemo RUNTIME DESTINATION .)
+# The .zip and the tarball hold one folder; the .deb and the .rpm lay out /usr.
+if(WIN32 OR SORTDEMO_STATIC)
+    set(bindir .)
     install(FILES README.md LICENSE DESTINATION .)
 else()
-    set(CPACK_GENERATOR DEB)
+    set(bindir ${CMAKE_INSTALL_BINDIR})
+endif()
+install(TARGETS sortdemo RUNTIME DESTINATION ${bindir} COMPONENT program)
+if(NOT WIN32)
+    # A stripped install (cpack, cmake --install --strip) also drops the compiler's notes, as
+    # Debian's own packages do.
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${bindir}/sortdemo\")
+    endif()" COMPONENT program)
+endif()
+
+if(WIN32)
+    set(CPACK_GENERATOR ZIP)
+elseif(SORTDEMO_STATIC)
+    # sortdemo-VERSION-linux-ARCH.tar.gz, its folder of the same name; the manual page as it is,
+    # for man -l.
+    set(CPACK_GENERATOR TGZ)
+    set(CPACK_PACKAGE_FILE_NAME
+        ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+    install(FILES doc/sortdemo.1 DESTINATION .)
+else()
+    set(CPACK_GENERATOR DEB RPM)
+    set(cpack_time "")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     # Upstream and Debian packaging are one: a native package, version without a revision.
@@ -39,9 +63,7 @@ else()
     # packages that no ARM machine has.
     if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
         set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
-        file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/cpack_project_config.cmake
-             CONTENT "set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})\n")
-        set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack_project_config.cmake)
+        string(APPEND cpack_time "set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})\n")
         if(NOT EXISTS /usr/lib/aarch64-linux-gnu/libstdc++.so.6)
             message(WARNING "The .deb of this build needs Debian's arm64 runtime libraries: "
                     "dpkg --add-architecture arm64 && apt-get update && "
@@ -53,15 +75,12 @@ else()
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
         OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    install(TARGETS sortdemo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    # A stripped install (cpack, cmake --install --strip) also drops the compiler's notes, as
-    # Debian's own packages do.
-    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
-        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/sortdemo\")
-    endif()")
     # Reviewed lintian findings, with the reason beside each.
     install(FILES ${PROJECT_SOURCE_DIR}/doc/lintian-overrides
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME sortdemo)
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME sortdemo COMPONENT debian)
+    include(cmake/rpm.cmake)
+    # What differs from one generator to the other, read by cpack as it starts each.
+    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/cpack_project_config.cmake CONTENT "${cpack_time}")
+    set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack_project_config.cmake)
 endif()
 include(CPack)

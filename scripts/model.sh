@@ -2,12 +2,13 @@
 # Estimates with llvm-mca how fast each kernel's hot loop runs on processors this machine is not:
 # it compiles the kernel with clang, marking the loop (SORTDEMO_MCA_MARKERS), and prints
 # for every scheduling model of LLVM 14 among the processors below the cycles a step, the
-# compare-exchanges a cycle, the model's limit (min/max of the kernel's lanes it issues a cycle,
-# times the lanes, over two) and the share of that limit the loop reaches. A model, not a
-# measurement.
+# compare-exchanges a cycle, the model's limit and the share of that limit the loop reaches. The
+# limit counts what a compare-exchange of a register takes, one min and one max, or one min and
+# one three-input logic instruction where the kernel has it (avx512tl), issued together on the
+# model's vector pipes, times the lanes. A model, not a measurement.
 #   scripts/model.sh                  every kernel at its own register count; fails if one spills
-#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, neon, with /16 or /8 for
-#                                     its narrow lanes) at other counts
+#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, avx512tl, neon, with /16 or
+#                                     /8 for its narrow lanes) at other counts
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -17,20 +18,24 @@ mca=$(command -v llvm-mca-14 || command -v llvm-mca)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-models_x86="skylake alderlake icelake-server znver3 nehalem sandybridge goldmont btver2"
+models_x86="skylake alderlake skylake-avx512 icelake-server znver3 nehalem sandybridge goldmont
+    btver2"
 models_arm="cortex-a55 cortex-a72 cortex-a76 neoverse-n1 apple-a14"
 
 # A kernel's architecture, source, flags, lanes (0 for the scalar kernel, whose step is its four
-# fused passes' compare-exchanges), register-count macro and lane width, which marks its loop.
+# fused passes' compare-exchanges), register-count macro and the mark of its loop: the lane width,
+# with "tl" where the kernel takes the larger of a pair from a three-input logic instruction.
 describe() {
-    local bits=${1#*/}
+    local bits=${1#*/} avx512=-mavx512f,-mavx512cd,-mavx512bw,-mavx512dq,-mavx512vl
     [ "$bits" != "$1" ] || bits=32
     case $1 in
     scalar-x86) echo "x86 scalar.cpp -O3 0 - 32" ;;
     sse41 | sse41/*) echo "x86 sse41.cpp -msse4.1 $((128 / bits)) SORTDEMO_SSE41_REGISTERS $bits" ;;
     avx2 | avx2/*) echo "x86 avx2.cpp -mavx2 $((256 / bits)) SORTDEMO_AVX2_REGISTERS $bits" ;;
-    avx512 | avx512/32) echo "x86 avx512.cpp -mavx512f 16 SORTDEMO_AVX512_REGISTERS 32" ;;
-    avx512/*) echo "x86 avx512bw.cpp -mavx512bw $((512 / bits)) SORTDEMO_AVX512_REGISTERS $bits" ;;
+    avx512 | avx512/*)
+        echo "x86 avx512.cpp $avx512 $((512 / bits)) SORTDEMO_AVX512_REGISTERS $bits" ;;
+    avx512tl | avx512tl/*)
+        echo "x86 avx512.cpp $avx512 $((512 / bits)) SORTDEMO_AVX512_REGISTERS ${bits}tl" ;;
     scalar-arm) echo "arm scalar.cpp -O3 0 - 32" ;;
     neon | neon/*) echo "arm neon.cpp -O3 $((128 / bits)) SORTDEMO_NEON_REGISTERS $bits" ;;
     *) echo "unknown kernel: $1" >&2 && exit 2 ;;
@@ -43,8 +48,7 @@ has_instructions() { # kernel cpu
     case $1 in
     sse41*) macro=__SSE4_1__ ;;
     avx2*) macro=__AVX2__ ;;
-    avx512 | avx512/32) macro=__AVX512F__ ;;
-    avx512/*) macro=__AVX512BW__ ;;
+    avx512*) macro=__AVX512VL__ ;;
     *) return 0 ;;
     esac
     clang++ -march="$2" -dM -E -x c++ /dev/null | grep "define $macro " >/dev/null
@@ -52,23 +56,35 @@ has_instructions() { # kernel cpu
 
 triple() { [ "$1" = x86 ] && echo x86_64-linux-gnu || echo aarch64-linux-gnu; }
 
-# Twelve independent min/max operations of the kernel's lanes (signed for 32 bits, unsigned for
-# 16 and 8; conditional moves for the scalar kernel), whose throughput is the model's limit for a
-# kernel of that instruction set and width.
-minmax_block() {
+# The work of twelve compare-exchanges of independent registers of the kernel's lanes (signed
+# for 32 bits, unsigned for 16 and 8): a min and a max each, or a min and a three-input logic
+# instruction (avx512tl); for the scalar kernel twelve conditional moves, six compare-exchanges.
+# Its throughput is the model's limit for a kernel of that instruction set and width.
+limit_block() {
     local k x86 arm
     case ${1#*/} in
-    16) x86=pminuw arm=umin.8h ;;
-    8) x86=pminub arm=umin.16b ;;
-    *) x86=pminsd arm=smin.4s ;;
+    16 | 16tl) x86=minuw arm=min.8h ;;
+    8 | 8tl) x86=minub arm=min.16b ;;
+    *) x86=minsd arm=min.4s ;;
     esac
+    local max=${x86/min/max} sign=u
+    [ "$x86" = minsd ] && sign=s
+    # Min and max on registers of their own (x86-64 before AVX-512 has 16: six of each, used
+    # twice), so that no model waits on a result.
+    local m x
     for ((k = 0; k < 12; ++k)); do
+        m=$((k % 6)) x=$((6 + k % 6))
         case $1 in
-        sse41*) printf '\t%s %%xmm15, %%xmm%d\n' "$x86" "$k" ;;
-        avx2*) printf '\tv%s %%ymm15, %%ymm%d, %%ymm%d\n' "$x86" "$k" "$k" ;;
-        avx512*) printf '\tv%s %%zmm31, %%zmm%d, %%zmm%d\n' "$x86" "$k" "$k" ;;
-        neon*) printf '\t%s v%d.%s, v%d.%s, v31.%s\n' "${arm%.*}" "$k" "${arm#*.}" "$k" \
-            "${arm#*.}" "${arm#*.}" ;;
+        sse41*) printf '\tp%s %%xmm15, %%xmm%d\n\tp%s %%xmm14, %%xmm%d\n' "$x86" "$m" "$max" "$x" ;;
+        avx2*) printf '\tvp%s %%ymm15, %%ymm%d, %%ymm%d\n\tvp%s %%ymm14, %%ymm%d, %%ymm%d\n' \
+            "$x86" "$m" "$m" "$max" "$x" "$x" ;;
+        avx512tl*) printf '\tvp%s %%zmm31, %%zmm%d, %%zmm%d\n' "$x86" "$k" "$k"
+            printf '\tvpternlogd $0x96, %%zmm31, %%zmm30, %%zmm%d\n' "$((12 + k))" ;;
+        avx512*) printf '\tvp%s %%zmm31, %%zmm%d, %%zmm%d\n\tvp%s %%zmm30, %%zmm%d, %%zmm%d\n' \
+            "$x86" "$k" "$k" "$max" "$((12 + k))" "$((12 + k))" ;;
+        neon*) printf '\t%s v%d.%s, v%d.%s, v31.%s\n\t%s v%d.%s, v%d.%s, v30.%s\n' \
+            "$sign${arm%.*}" "$k" "${arm#*.}" "$k" "${arm#*.}" "${arm#*.}" \
+            "${sign}max" "$((12 + k))" "${arm#*.}" "$((12 + k))" "${arm#*.}" "${arm#*.}" ;;
         scalar-x86) [ "$k" -eq 0 ] && printf '\tcmpl %%r15d, %%r14d\n'
             printf '\tcmovll %%r15d, %%%s\n' "$(echo eax ebx ecx edx esi edi r8d r9d r10d r11d r12d r13d | cut -d' ' -f$((k + 1)))" ;;
         scalar-arm) [ "$k" -eq 0 ] && printf '\tcmp w15, w14\n'
@@ -104,7 +120,7 @@ simulate() { # file cpu arch
 # in the processor resources it lists; the model is named by those resources' common prefix.
 model_of() { # cpu arch
     local block="$work/probe.s"
-    minmax_block "$([ "$2" = x86 ] && echo scalar-x86 || echo scalar-arm)" >"$block"
+    limit_block "$([ "$2" = x86 ] && echo scalar-x86 || echo scalar-arm)" >"$block"
     "$mca" -mtriple="$(triple "$2")" -mcpu="$1" "$block" 2>/dev/null |
         awk '/^Resources:/ { on = 1; next }
              on && NF == 0 { exit }
@@ -133,13 +149,13 @@ group_models() { # arch names...
 model_kernel() { # kernel registers models...
     local kernel=$1 registers=$2
     shift 2
-    read -r arch source flags lanes macro bits <<<"$(describe "$kernel")"
+    read -r arch source flags lanes macro mark <<<"$(describe "$kernel")"
     local define=() steps
     [ "$macro" = - ] || define=("-D$macro=$registers")
     local asm="$work/${kernel//\//-}-$registers.s"
-    clang++ --target="$(triple "$arch")" -std=c++20 -O3 $flags -DSORTDEMO_MCA_MARKERS \
+    clang++ --target="$(triple "$arch")" -std=c++20 -O3 ${flags//,/ } -DSORTDEMO_MCA_MARKERS \
         "${define[@]}" -S "src/bubble_sort/$source" -o "$asm"
-    innermost_loop "$bits" <"$asm" >"$asm.loop"
+    innermost_loop "$mark" <"$asm" >"$asm.loop"
     mv "$asm.loop" "$asm"
     local spills
     spills=$(grep -c -E '\(%rsp\)|\(%rbp\)|\[sp' "$asm" || true)
@@ -150,7 +166,10 @@ model_kernel() { # kernel registers models...
         steps=$((registers * lanes))
     fi
     [ "$spills" -eq 0 ] || spilled+=("$kernel at $registers registers")
-    minmax_block "$kernel" >"$work/limit.s"
+    limit_block "$kernel" >"$work/limit.s"
+    # The block holds twelve compare-exchanges of a register; the scalar one's twelve moves, six.
+    local blockCes=12
+    [ "$lanes" -eq 1 ] && [ "$steps" -eq 4 ] && blockCes=6
     local entry label names
     for entry in "$@"; do
         label=${entry%%|*}
@@ -164,9 +183,10 @@ model_kernel() { # kernel registers models...
         read -r instructions cycles <<<"$(simulate "$asm" "$cpu" "$arch")"
         read -r _ limitCycles <<<"$(simulate "$work/limit.s" "$cpu" "$arch")"
         awk -v k="$kernel" -v r="$registers" -v m="$label" -v n="$names" -v i="$instructions" \
-            -v c="$cycles" -v ce="$steps" -v lc="$limitCycles" -v lanes="$lanes" -v s="$spills" '
+            -v c="$cycles" -v ce="$steps" -v lc="$limitCycles" -v lanes="$lanes" -v s="$spills" \
+            -v bc="$blockCes" '
             BEGIN {
-                limit = 12 / lc * lanes / 2
+                limit = bc / lc * lanes
                 printf "%-10s %2s %-9s %-34s %5.1f %7.2f %4d %7.2f %7.2f %5.0f%% %3d\n",
                        k, r, m, n, i, c, ce, ce / c, limit, 100 * ce / c / limit, s
             }'
@@ -198,7 +218,7 @@ if [ $# -gt 0 ]; then
     done
 else
     for kernel in scalar-x86 sse41/32 sse41/16 sse41/8 avx2/32 avx2/16 avx2/8 avx512/32 \
-        avx512/16 avx512/8; do
+        avx512/16 avx512/8 avx512tl/32 avx512tl/16 avx512tl/8; do
         model_kernel "$kernel" "$(default_registers "$kernel")" "${x86[@]}"
     done
     for kernel in scalar-arm neon/32 neon/16 neon/8; do
@@ -208,8 +228,10 @@ fi
 cat <<'EOF'
 
 R: the window's registers; instr and cycles: a step of the hot loop, its branch included;
-CEs: compare-exchanges a step; limit: compare-exchanges a cycle at the model's min/max issue
-rate for the kernel's lanes (conditional moves for scalar); stk: stack accesses a step (spills).
+CEs: compare-exchanges a step; limit: compare-exchanges a cycle when the model's vector pipes
+issue nothing but a min and a max (avx512tl: a min and a three-input logic instruction) for every
+register of the kernel's lanes (conditional moves for scalar); stk: stack accesses a step
+(spills).
 EOF
 # The kernels' own register counts must keep the window in registers.
 if [ $# -eq 0 ] && [ ${#spilled[@]} -gt 0 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release in dist/ (or the folder given): the source tarball sortdemo-VERSION.tar.gz,
-# the .deb for amd64, the .deb for arm64 (cross-built) and the Windows .zip built from that
-# tarball's content in fresh folders with the package presets, and SHA256SUMS over the four. Two
+# and built from that tarball's content in fresh folders with the package presets, the .deb and
+# the .rpm for x86-64 and for 64-bit ARM (cross-built), a tarball of the static program for each
+# of the two (sortdemo-VERSION-linux-ARCH.tar.gz) and the Windows .zip; SHA256SUMS over them. Two
 # runs on the same source give the same bytes, whatever the folder, time, user, umask, time zone,
 # locale or file system: every date in them is the last commit's (in a git checkout) or the one
 # the tarball carries in its file SOURCE_DATE_EPOCH (in an unpacked tarball), and what the tools
@@ -16,7 +17,7 @@ out=$(realpath -m "${1:-$(dirname "$0")/../dist}")
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 # The arm64 .deb's dependencies come from Debian's arm64 runtime libraries (see packaging.cmake).
-ensure_packages cmake make g++ g++-mingw-w64-x86-64 g++-aarch64-linux-gnu dpkg-dev file \
+ensure_packages cmake make g++ g++-mingw-w64-x86-64 g++-aarch64-linux-gnu dpkg-dev rpm file \
     libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
 
 fail() {
@@ -56,34 +57,36 @@ run() {
 
 echo "source tarball $name.tar.gz, dated $(date -u -d "@$epoch" '+%F %T') UTC"
 mkdir -p "$work/stage/$name" "$out"
-rm -f "$out/$name.tar.gz" "$out"/sortdemo_*.deb "$out"/sortdemo-*-win64.zip "$out/SHA256SUMS"
+rm -f "$out"/sortdemo[-_]* "$out/SHA256SUMS"
+# A .tar.gz of FOLDER in DIR, its entries by name, dated and owned alike on every machine.
+tar_gz() {
+    tar -cf - -C "$1" --sort=name --format=gnu --mtime="@$epoch" --owner=0 --group=0 \
+        --numeric-owner --mode=u+rw,go=rX,a-s "$2" | gzip -9n >"$3"
+}
 tar -cf - --null --no-recursion -T <(printf '%s\0' "${files[@]}") |
     tar -xf - -C "$work/stage/$name"
 printf '%s\n' "$epoch" >"$work/stage/$name/SOURCE_DATE_EPOCH"
-tar -cf - -C "$work/stage" --sort=name --format=gnu --mtime="@$epoch" --owner=0 --group=0 \
-    --numeric-owner --mode=u+rw,go=rX,a-s "$name" | gzip -9n >"$out/$name.tar.gz"
+tar_gz "$work/stage" "$name" "$out/$name.tar.gz"
 
 # The packages, built from the tarball's own content: nothing outside it goes in.
 tar -xzf "$out/$name.tar.gz" -C "$work"
 cd "$work/$name"
 jobs=$(nproc)
-echo "the .deb (build and cpack in a fresh folder)"
-run cmake --preset release -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF
-run cmake --build --preset release -j "$jobs"
-run cpack --preset release
-echo "the arm64 .deb (cross-build and cpack in a fresh folder)"
-run cmake --preset arm64 -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF
-run cmake --build --preset arm64 --target all -j "$jobs"
-run cpack --preset arm64
-echo "the Windows .zip (build and cpack in a fresh folder)"
-run cmake --preset windows -DBUILD_TESTING=OFF
-run cmake --build --preset windows -j "$jobs"
-run cpack --preset windows
+while read -r preset packages; do
+    echo "$packages (build and cpack in a fresh folder)"
+    run cmake --preset "$preset" -DBUILD_TESTING=OFF -DSORTDEMO_BENCHMARKS=OFF
+    run cmake --build --preset "$preset" --target all -j "$jobs"
+    run cpack --preset "$preset"
+done <<PRESETS
+release the .deb and the .rpm
+arm64 the arm64 .deb and the aarch64 .rpm (cross-built)
+static the static program's x86-64 tarball
+static-arm64 the static program's 64-bit ARM tarball (cross-built)
+windows the Windows .zip
+PRESETS
 deb=$out/sortdemo_${version}_amd64.deb deb_arm64=$out/sortdemo_${version}_arm64.deb
 zip=$out/$name-win64.zip
-cp build/packages/"${deb##*/}" "$deb"
-cp build-arm64/packages/"${deb_arm64##*/}" "$deb_arm64"
-cp build-win/packages/"${zip##*/}" "$zip"
+cp build*/packages/sortdemo[-_]*.* "$out"
 
 # Two things CPack 3.25 takes from the file system it stages the packages on. A .deb's
 # Installed-Size adds up the sizes of the directories too, which are 4 KiB each on ext4 and less
@@ -113,16 +116,23 @@ fix_installed_size() {
 }
 fix_installed_size "$deb"
 fix_installed_size "$deb_arm64"
-# The .zip lists its files in the order the directory gives them, which is the order of creation
-# on some file systems and of a hash on others: it is made again from the same files by name.
-mkdir "$work/zip"
+# The .zip and the static tarballs list their files in the order the directory gives them, which
+# is the order of creation on some file systems and of a hash on others: each is made again from
+# the same files by name.
+mkdir "$work/zip" "$work/static"
 cd "$work/zip"
 cmake -E tar xf "$zip"
 find . -type f -printf '%P\n' | sort >"$work/zip-files"
 rm "$zip"
 cmake -E tar cf "$zip" --format=zip --files-from="$work/zip-files"
+for tarball in "$out/$name"-linux-*.tar.gz; do
+    tar -xzf "$tarball" -C "$work/static"
+    folder=${tarball##*/}
+    tar_gz "$work/static" "${folder%.tar.gz}" "$tarball"
+done
 
 cd "$out"
-sha256sum "$name.tar.gz" "${deb##*/}" "${deb_arm64##*/}" "$name-win64.zip" >SHA256SUMS
+mapfile -t released < <(ls sortdemo[-_]*)
+sha256sum "${released[@]}" >SHA256SUMS
 echo "in $out:"
 cat SHA256SUMS

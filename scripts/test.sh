@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then builds and runs every suite: the native tests (valgrind's
-# memcheck, the manual page, the lintian-checked .deb, and the unit tests and end-to-end table
-# under qemu-x86_64 as four older processors among them), all of them again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the whole project built with clang++ and its
-# unit, end-to-end and terminal tests, the 64-bit ARM build's unit tests, end-to-end table and
-# lintian-checked .deb under qemu, the Windows build's tests and the end-to-end table under Wine,
-# the .zip, the release made twice and compared byte for byte with its source tarball built and
-# tested outside git, the dialogue fuzzer, the kernels' modelled speed (no spills), the benchmark
-# chart drawn from a short run, the Markdown files' relative links, and the formatting check.
-# Every build is a preset of CMakePresets.json. Stops at the first failure.
+# memcheck, the manual page, the lintian-checked .deb and rpmlint-checked .rpm, and the unit tests
+# and end-to-end table under qemu-x86_64 as four older processors among them), all of them again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the whole project built with clang++ and
+# its unit, end-to-end and terminal tests, the 64-bit ARM build's unit tests, end-to-end table,
+# .deb and .rpm under qemu, the Windows build's tests and the end-to-end table under Wine, the
+# .zip, the release made twice and compared byte for byte with its source tarball built and
+# tested outside git and its static programs run alone in an empty root, the dialogue fuzzer,
+# the kernels' modelled speed (no spills), the benchmark chart drawn from a short run, the
+# Markdown files' relative links, and the formatting check. Every build is a preset of
+# CMakePresets.json. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . scripts/packages.sh
 ensure_packages cmake make g++ libgtest-dev libbenchmark-dev clang-format \
     g++-mingw-w64-x86-64 wine wine64 valgrind clang libclang-rt-14-dev g++-aarch64-linux-gnu \
-    qemu-user dpkg-dev file lintian man-db icoutils llvm-14 diffoscope-minimal gnuplot-nox jq \
-    libxml2-utils libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
+    qemu-user dpkg-dev file lintian rpm rpmlint man-db icoutils llvm-14 diffoscope-minimal \
+    gnuplot-nox jq libxml2-utils libc6:arm64 libstdc++6:arm64 libgcc-s1:arm64
 
 jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
@@ -49,7 +50,7 @@ cmake --preset clang >/dev/null
 cmake --build --preset clang -j "$jobs"
 ctest --preset clang -j "$jobs"
 
-step "the 64-bit ARM program, cross-built: unit tests, end-to-end table and .deb, under qemu"
+step "the 64-bit ARM program, cross-built: unit tests, end-to-end table, .deb and .rpm, under qemu"
 cmake --preset arm64 >/dev/null
 cmake --build --preset arm64 -j "$jobs"
 ctest --preset arm64

@@ -16,8 +16,13 @@ constexpr std::uint32_t kSse41 = 1u << 19;
 constexpr std::uint32_t kOsxsave = 1u << 27;
 constexpr std::uint32_t kAvx = 1u << 28;
 constexpr std::uint32_t kAvx2 = 1u << 5;
-constexpr std::uint32_t kAvx512 = 1u << 16;
+// AVX-512 F, DQ, CD, BW and VL: the AVX-512 kernels need all five.
+constexpr std::uint32_t kAvx512F = 1u << 16;
+constexpr std::uint32_t kAvx512Dq = 1u << 17;
+constexpr std::uint32_t kAvx512Cd = 1u << 28;
 constexpr std::uint32_t kAvx512Bw = 1u << 30;
+constexpr std::uint32_t kAvx512Vl = 1u << 31;
+constexpr std::uint32_t kAvx512 = kAvx512F | kAvx512Dq | kAvx512Cd | kAvx512Bw | kAvx512Vl;
 constexpr std::uint64_t kYmmState = 0x7;   // x87, SSE and AVX registers saved
 constexpr std::uint64_t kZmmState = 0xe7;  // and the opmask and ZMM registers
 
@@ -27,7 +32,7 @@ struct DecodeCase {
     bool sse41;
     bool avx2;
     bool avx512;
-    bool avx512bw;
+    bool avx512LogicMax = false;
 };
 
 class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
@@ -39,9 +44,17 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
     const CpuidInstructions standIns{
         [&](std::uint32_t leaf) {
             EXPECT_LE(leaf, machine.highestLeaf) << "cpuid leaf " << leaf;
-            return leaf == 0   ? machine.highestLeaf
-                   : leaf == 1 ? machine.leaf1Ecx
-                               : machine.leaf7Ebx;
+            CpuidResult r;
+            if (leaf == 0) {
+                r.eax = machine.highestLeaf;
+                // "GenuineIntel", or "AuthenticAMD"
+                r.ebx = machine.intel ? 0x756e6547 : 0x68747541;
+                r.edx = machine.intel ? 0x49656e69 : 0x69746e65;
+                r.ecx = machine.intel ? 0x6c65746e : 0x444d4163;
+            }
+            r.ecx = leaf == 1 ? machine.leaf1Ecx : r.ecx;
+            r.ebx = leaf == 7 ? machine.leaf7Ebx : r.ebx;
+            return r;
         },
         [&] {
             EXPECT_NE(machine.leaf1Ecx & kOsxsave, 0u) << "xgetbv without OSXSAVE";
@@ -51,7 +64,7 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
     EXPECT_EQ(features.sse41, GetParam().sse41);
     EXPECT_EQ(features.avx2, GetParam().avx2);
     EXPECT_EQ(features.avx512, GetParam().avx512);
-    EXPECT_EQ(features.avx512bw, GetParam().avx512bw);
+    EXPECT_EQ(features.avx512LogicMax, GetParam().avx512LogicMax);
 }
 
 constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
@@ -59,36 +72,36 @@ constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
 INSTANTIATE_TEST_SUITE_P(
     Recorded, DecodeTable,
     ::testing::Values(
-        DecodeCase{"all", {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState}, 1, 1, 1, 1},
-        DecodeCase{"avx512WithoutBw", {13, kAvxOs, kAvx2 | kAvx512, kZmmState}, 1, 1, 1, 0},
-        DecodeCase{"bwWithoutAvx512", {13, kAvxOs, kAvx2 | kAvx512Bw, kZmmState}, 1, 1, 0, 0},
-        DecodeCase{"avx2WithoutAvx512", {13, kAvxOs, kAvx2, kZmmState}, 1, 1, 0, 0},
-        DecodeCase{"highestLeafSeven", {7, kAvxOs, kAvx2, kYmmState}, 1, 1, 0, 0},
-        DecodeCase{"avx512WithoutZmmState",
-                   {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kYmmState},
-                   1,
-                   1,
-                   0,
-                   0},
-        DecodeCase{"avx512WithoutOpmaskState",
-                   {13, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState & ~0x20u},
-                   1,
-                   1,
-                   0,
-                   0},
-        DecodeCase{"avx2WithoutYmmState", {13, kAvxOs, kAvx2 | kAvx512, 0x3}, 1, 0, 0, 0},
-        DecodeCase{"avxWithoutOsxsave",
-                   {13, kSse41 | kAvx, kAvx2 | kAvx512 | kAvx512Bw, kZmmState},
-                   1,
-                   0,
-                   0,
-                   0},
-        DecodeCase{"noAvx", {13, kSse41 | kOsxsave, kAvx2 | kAvx512, kZmmState}, 1, 0, 0, 0},
-        DecodeCase{"noLeaf7", {6, kAvxOs, kAvx2 | kAvx512 | kAvx512Bw, kZmmState}, 1, 0, 0, 0},
-        DecodeCase{"sse42NoAvx", {11, kSse41 | (1u << 20), 0, 0}, 1, 0, 0, 0},
-        DecodeCase{"core2NoSse41", {10, 0x0000e3bd, 0, 0}, 0, 0, 0, 0},
-        DecodeCase{"highestLeafOne", {1, kSse41, 0, 0}, 1, 0, 0, 0},
-        DecodeCase{"leaf0Only", {0, kAvxOs, kAvx2, kYmmState}, 0, 0, 0, 0}),
+        DecodeCase{"all", {13, kAvxOs, kAvx2 | kAvx512, kZmmState}, 1, 1, 1},
+        // Intel's: the larger of a pair from a three-input logic instruction.
+        DecodeCase{"allIntel", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, true}, 1, 1, 1, 1},
+        DecodeCase{"avx2Intel", {13, kAvxOs, kAvx2, kZmmState, true}, 1, 1, 0, 0},
+        // A compiler told to target AVX-512 may use any of the five: one missing is none.
+        DecodeCase{"avx512FOnly", {13, kAvxOs, kAvx2 | kAvx512F, kZmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutDq", {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512Dq), kZmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutCd", {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512Cd), kZmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutBw", {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512Bw), kZmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutVl", {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512Vl), kZmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutF", {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512F), kZmmState}, 1, 1, 0},
+        DecodeCase{"avx512WithoutAvx2", {13, kAvxOs, kAvx512, kZmmState}, 1, 0, 0},
+        DecodeCase{"avx2WithoutAvx512", {13, kAvxOs, kAvx2, kZmmState}, 1, 1, 0},
+        DecodeCase{"highestLeafSeven", {7, kAvxOs, kAvx2, kYmmState}, 1, 1, 0},
+        DecodeCase{"avx512WithoutZmmState", {13, kAvxOs, kAvx2 | kAvx512, kYmmState}, 1, 1, 0},
+        DecodeCase{
+            "avx512WithoutOpmaskState", {13, kAvxOs, kAvx2 | kAvx512, kZmmState & ~0x20u}, 1, 1, 0},
+        DecodeCase{"avx2WithoutYmmState", {13, kAvxOs, kAvx2 | kAvx512, 0x3}, 1, 0, 0},
+        DecodeCase{"avxWithoutOsxsave", {13, kSse41 | kAvx, kAvx2 | kAvx512, kZmmState}, 1, 0, 0},
+        DecodeCase{"noAvx", {13, kSse41 | kOsxsave, kAvx2 | kAvx512, kZmmState}, 1, 0, 0},
+        DecodeCase{"noLeaf7", {6, kAvxOs, kAvx2 | kAvx512, kZmmState}, 1, 0, 0},
+        DecodeCase{"sse42NoAvx", {11, kSse41 | (1u << 20), 0, 0}, 1, 0, 0},
+        DecodeCase{"core2NoSse41", {10, 0x0000e3bd, 0, 0}, 0, 0, 0},
+        DecodeCase{"highestLeafOne", {1, kSse41, 0, 0}, 1, 0, 0},
+        DecodeCase{"leaf0Only", {0, kAvxOs, kAvx2, kYmmState}, 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The kernel list's entry for a kernel; a name that says so for one not in the list.
@@ -125,10 +138,10 @@ TEST_P(ChoiceTable, PicksTheFastestKernelTheProcessorRuns) {
               expected);
 }
 
-constexpr CpuFeatures kAvx2Only{true, false, true, false};
-constexpr CpuFeatures kAll{true, true, true, true};
-constexpr CpuFeatures kAvx512WithoutBw{true, true, true, false};
-constexpr CpuFeatures kSse41Only{false, false, true, false};
+constexpr CpuFeatures kAvx2Only{true, false, true};
+constexpr CpuFeatures kAll{true, true, true};
+constexpr CpuFeatures kAllIntel{true, true, true, true};
+constexpr CpuFeatures kSse41Only{false, false, true};
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, ChoiceTable,
@@ -136,32 +149,23 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"avx2Only", kAvx2Only, kVectorCutoff, 32, "avx2/32", "neon/32"},
         ChoiceCase{"avx2OnlyBelowCutoff", kAvx2Only, kVectorCutoff - 1, 32, "scalar", "scalar"},
         ChoiceCase{"both", kAll, kAvx512Cutoff, 32, "avx512/32", "neon/32"},
+        ChoiceCase{"intel", kAllIntel, kAvx512Cutoff, 32, "avx512tl/32", "neon/32"},
+        ChoiceCase{"intel16", kAllIntel, avx512Cutoff(16), 16, "avx512tl/16", "neon/16"},
+        ChoiceCase{"intel8BelowAvx512Cutoff", kAllIntel, avx512Cutoff(8) - 1, 8, "avx2/8",
+                   "neon/8"},
         ChoiceCase{"bothBelowAvx512Cutoff", kAll, kAvx512Cutoff - 1, 32, "avx2/32", "neon/32"},
         ChoiceCase{"bothBelowCutoff", kAll, kVectorCutoff - 1, 32, "scalar", "scalar"},
-        ChoiceCase{"avx512WithoutAvx2",
-                   {false, true, true, true},
-                   kVectorCutoff,
-                   32,
-                   "avx512/32",
-                   "neon/32"},
         ChoiceCase{"sse41Only", kSse41Only, kVectorCutoff, 32, "sse41/32", "neon/32"},
         ChoiceCase{"sse41OnlyBelowCutoff", kSse41Only, kVectorCutoff - 1, 32, "scalar", "scalar"},
-        ChoiceCase{"none", {false, false, false, false}, 100000, 8, "scalar", "neon/8"},
+        ChoiceCase{"none", {false, false, false}, 100000, 8, "scalar", "neon/8"},
         ChoiceCase{"empty", kAll, 0, 8, "scalar", "scalar"},
-        // Narrow values: the narrowest lanes whose cutoff n reaches, AVX-512 only with BW.
+        // Narrow values: the narrowest lanes whose cutoff n reaches.
         ChoiceCase{"all16", kAll, avx512Cutoff(16), 16, "avx512/16", "neon/16"},
         ChoiceCase{"all16BelowAvx512Cutoff", kAll, avx512Cutoff(16) - 1, 16, "avx2/16", "neon/16"},
         ChoiceCase{"all16BelowCutoff", kAll, kVectorCutoff - 1, 16, "scalar", "scalar"},
         ChoiceCase{"all8", kAll, avx512Cutoff(8), 8, "avx512/8", "neon/8"},
         ChoiceCase{"all8BelowAvx512Cutoff", kAll, avx512Cutoff(8) - 1, 8, "avx2/8", "neon/8"},
         ChoiceCase{"all8AtCutoff", kAll, kVectorCutoff, 8, "avx2/8", "neon/8"},
-        ChoiceCase{"avx512WithoutBw8", kAvx512WithoutBw, avx512Cutoff(8), 8, "avx2/8", "neon/8"},
-        ChoiceCase{"avx512WithoutBwWithoutAvx2",
-                   {false, true, true, false},
-                   avx512Cutoff(16),
-                   16,
-                   "sse41/16",
-                   "neon/16"},
         ChoiceCase{"sse41Only16", kSse41Only, kVectorCutoff, 16, "sse41/16", "neon/16"},
         ChoiceCase{"sse41Only8", kSse41Only, kVectorCutoff, 8, "sse41/8", "neon/8"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -195,9 +199,12 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
 #if (defined(__x86_64__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__))
     __builtin_cpu_init();
     EXPECT_EQ(cpuFeatures().avx2, __builtin_cpu_supports("avx2") != 0);
-    EXPECT_EQ(cpuFeatures().avx512, __builtin_cpu_supports("avx512f") != 0);
+    EXPECT_EQ(cpuFeatures().avx512,
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512cd") &&
+                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+                  __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2"));
+    EXPECT_EQ(cpuFeatures().avx512LogicMax, cpuFeatures().avx512 && __builtin_cpu_is("intel"));
     EXPECT_EQ(cpuFeatures().sse41, __builtin_cpu_supports("sse4.1") != 0);
-    EXPECT_EQ(cpuFeatures().avx512bw, __builtin_cpu_supports("avx512bw") != 0);
 #endif
     for (const std::int32_t n : {0, 10, 100, 1000, 100000}) {
         EXPECT_EQ(chooseBubbleSortKernel(n), chooseBubbleSortKernel(cpuFeatures(), n)) << n;
@@ -229,9 +236,10 @@ TEST(ThisMachine, ListsEveryKernelBuiltIn) {
         names.emplace_back(kernel.name);
     }
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "sse41/32", "sse41/16", "sse41/8",
-                                               "avx2/32", "avx2/16", "avx2/8", "avx512/32",
-                                               "avx512/16", "avx512/8"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"scalar", "sse41/32", "sse41/16", "sse41/8", "avx2/32",
+                                        "avx2/16", "avx2/8", "avx512/32", "avx512/16", "avx512/8",
+                                        "avx512tl/32", "avx512tl/16", "avx512tl/8"}));
 #elif defined(__aarch64__) || defined(_M_ARM64)
     EXPECT_EQ(names, (std::vector<std::string>{"scalar", "neon/32", "neon/16", "neon/8"}));
 #else

@@ -4,15 +4,17 @@
 # from the first run's tarball, unpacked in another folder outside any git checkout, at umask 002,
 # in another time zone and locale, as another user name and home, with its temporary folders on
 # another file system where there is one. Every file must be the same (diffoscope shows what
-# differs). Both .debs (amd64, arm64) must pass lintian, the tarball must hold the tracked files
-# alone, and the unpacked tarball must configure, build and pass its tests but the one that makes
-# a .deb; a .deb of that build must install the same bytes as the release's amd64 one. Git is
-# kept out of reach of the second run and of that build: a fake one logs every call.
+# differs). Both .debs (amd64, arm64) must pass lintian and both .rpms rpmlint, the tarball must
+# hold the tracked files alone, and the unpacked tarball must configure, build and pass its tests
+# but the ones that make packages; a .deb of that build must install the same bytes as the
+# release's amd64 one. The static programs' tarballs are checked with that build's end-to-end
+# table (tarball_test.sh). Git is kept out of reach of the second run and of that build: a fake
+# one logs every call.
 #   tests/release_test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-ensure_packages diffoscope-minimal lintian libgtest-dev libbenchmark-dev man-db
+ensure_packages diffoscope-minimal lintian rpmlint qemu-user libgtest-dev libbenchmark-dev man-db
 fail() {
     echo "$*"
     exit 1
@@ -73,6 +75,11 @@ for architecture in amd64 arm64; do
         "$tree/dist/sortdemo_${version}_$architecture.deb") || fail "$report"
     echo "lintian --pedantic -I on the $architecture .deb: ${report:-(nothing)}"
 done
+for rpm in "$tree"/dist/*.rpm; do
+    report=$(rpmlint -c doc/rpmlint.toml "$rpm") || fail "$report"
+    echo "rpmlint on ${rpm##*/}:"
+    grep ': [EW]: ' <<<"$report" || echo "(nothing)"
+done
 deb=sortdemo_${version}_amd64.deb
 
 listing=$(tar -tzf "$scratch/one/dist/$name.tar.gz" | grep -v '/$' | sort)
@@ -87,7 +94,7 @@ echo "building the unpacked tarball with its tests"
     jobs=$(nproc)
     cmake -S . -B build >/dev/null
     cmake --build build -j "$jobs" >/dev/null
-    ctest --test-dir build -j "$jobs" -E '^debian_package$' --output-on-failure \
+    ctest --test-dir build -j "$jobs" -E '_package$' --output-on-failure \
         >"$scratch/ctest" || fail "$(cat "$scratch/ctest")"
     grep 'tests passed' "$scratch/ctest"
     # That build has the tests and benchmarks the release leaves out: its .deb installs the same.
@@ -95,6 +102,9 @@ echo "building the unpacked tarball with its tests"
         -B "$scratch/full" >"$scratch/cpack" 2>&1 || fail "$(cat "$scratch/cpack")"
     cmp <(ar p "$scratch"/full/*.deb data.tar.gz) <(ar p "dist/$deb" data.tar.gz) ||
         fail "the .deb of a build with the tests installs other files than the release's"
+    for tarball in "dist/$name"-linux-*.tar.gz; do
+        bash tests/tarball_test.sh "$tarball" build/tests/end_to_end_test
+    done
 )
 calls=$(grep -v '^rev-parse --show-toplevel$' "$scratch/git-calls") || true
 [ -z "$calls" ] || fail "the build from the tarball ran git: $calls"

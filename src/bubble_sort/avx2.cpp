@@ -33,6 +33,11 @@ struct Avx2Ops {
                 _mm_sub_epi32(_mm_cvtsi32_si128(*p), _mm_cvtsi32_si128(minimum)));
         }
     }
+    // A narrow lane from the window's buffer (see wavefront::Batch) in lane 0: a load alone, no
+    // vector instruction.
+    static Reg enter(const std::uint32_t* p) {
+        return _mm256_castsi128_si256(_mm_cvtsi32_si128(static_cast<int>(*p)));
+    }
     static Reg min(Reg x, Reg y) {
         if constexpr (sizeof(Lane) == 1) {
             return _mm256_min_epu8(x, y);
@@ -74,6 +79,10 @@ struct Avx2Ops {
                                               _mm_cvtsi32_si128(std::numeric_limits<Lane>::max()));
             *p = _mm_cvtsi128_si32(_mm_add_epi32(low, _mm_cvtsi32_si128(minimum)));
         }
+    }
+    // Lane 0 to the window's buffer, with the lanes above it in the word: a store alone.
+    static void leave(std::uint32_t* p, Reg v) {
+        *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(v)));
     }
     // The 32-bit lanes' pair numbers and their compare (see wavefront::takingPart).
     static Reg laneTimes(std::int32_t step, std::int32_t offset) {

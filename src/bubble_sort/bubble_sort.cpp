@@ -27,8 +27,11 @@ std::vector<KernelInfo> bubbleSortKernels() {
     kernels.push_back({"avx2/16", bubbleSortAvx2U16, cpu.avx2, 16});
     kernels.push_back({"avx2/8", bubbleSortAvx2U8, cpu.avx2, 8});
     kernels.push_back({"avx512/32", bubbleSortAvx512, cpu.avx512, 32});
-    kernels.push_back({"avx512/16", bubbleSortAvx512U16, cpu.avx512bw, 16});
-    kernels.push_back({"avx512/8", bubbleSortAvx512U8, cpu.avx512bw, 8});
+    kernels.push_back({"avx512/16", bubbleSortAvx512U16, cpu.avx512, 16});
+    kernels.push_back({"avx512/8", bubbleSortAvx512U8, cpu.avx512, 8});
+    kernels.push_back({"avx512tl/32", bubbleSortAvx512Logic, cpu.avx512, 32});
+    kernels.push_back({"avx512tl/16", bubbleSortAvx512LogicU16, cpu.avx512, 16});
+    kernels.push_back({"avx512tl/8", bubbleSortAvx512LogicU8, cpu.avx512, 8});
 #elif defined(SORTDEMO_NEON_KERNEL)
     kernels.push_back({"neon/32", bubbleSortNeon, true, 32});
     kernels.push_back({"neon/16", bubbleSortNeonU16, true, 16});
@@ -59,9 +62,11 @@ BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int l
     static_cast<void>(features);
     static_cast<void>(n);
 #if defined(SORTDEMO_X86_64_KERNELS)
-    const bool avx512 = laneBits == 32 ? features.avx512 : features.avx512bw;
-    if (avx512 && (n >= avx512Cutoff(laneBits) || !features.avx2)) {
-        return inLanes(laneBits, bubbleSortAvx512, bubbleSortAvx512U16, bubbleSortAvx512U8);
+    if (features.avx512 && n >= avx512Cutoff(laneBits)) {
+        return features.avx512LogicMax
+                   ? inLanes(laneBits, bubbleSortAvx512Logic, bubbleSortAvx512LogicU16,
+                             bubbleSortAvx512LogicU8)
+                   : inLanes(laneBits, bubbleSortAvx512, bubbleSortAvx512U16, bubbleSortAvx512U8);
     }
     if (features.avx2) {
         return inLanes(laneBits, bubbleSortAvx2, bubbleSortAvx2U16, bubbleSortAvx2U8);

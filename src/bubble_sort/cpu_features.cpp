@@ -18,10 +18,6 @@ bool bit(std::uint64_t value, int index) {
 
 #ifdef SORTDEMO_X86_64
 
-struct CpuidResult {
-    std::uint32_t eax, ebx, ecx, edx;
-};
-
 // The compiler-specific part: the cpuid and xgetbv instructions.
 CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
 #if defined(_MSC_VER)
@@ -30,7 +26,7 @@ CpuidResult cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
     return {static_cast<std::uint32_t>(r[0]), static_cast<std::uint32_t>(r[1]),
             static_cast<std::uint32_t>(r[2]), static_cast<std::uint32_t>(r[3])};
 #else
-    CpuidResult r{};
+    CpuidResult r;
     __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
     return r;
 #endif
@@ -52,12 +48,15 @@ std::uint64_t extendedControlRegister0() {
 
 CpuidValues readCpuid(const CpuidInstructions& instructions) {
     CpuidValues values;
-    values.highestLeaf = instructions.cpuid(0);
+    const CpuidResult leaf0 = instructions.cpuid(0);
+    values.highestLeaf = leaf0.eax;
+    // "Genu", "ineI", "ntel" in little-endian order.
+    values.intel = leaf0.ebx == 0x756e6547 && leaf0.edx == 0x49656e69 && leaf0.ecx == 0x6c65746e;
     if (values.highestLeaf >= 1) {
-        values.leaf1Ecx = instructions.cpuid(1);
+        values.leaf1Ecx = instructions.cpuid(1).ecx;
     }
     if (values.highestLeaf >= 7) {
-        values.leaf7Ebx = instructions.cpuid(7);
+        values.leaf7Ebx = instructions.cpuid(7).ebx;
     }
     if (bit(values.leaf1Ecx, 27)) {
         values.xcr0 = instructions.xgetbv();
@@ -76,18 +75,17 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
     const bool ymmState = (values.xcr0 & 0x6) == 0x6;
     const bool zmmState = (values.xcr0 & 0xe6) == 0xe6;
     features.avx2 = avx && ymmState && bit(values.leaf7Ebx, 5);
-    features.avx512 = avx && zmmState && bit(values.leaf7Ebx, 16);
-    features.avx512bw = features.avx512 && bit(values.leaf7Ebx, 30);
+    constexpr std::uint32_t kAvx512Set =
+        (1u << 16) | (1u << 17) | (1u << 28) | (1u << 30) | (1u << 31);
+    features.avx512 = features.avx2 && zmmState && (values.leaf7Ebx & kAvx512Set) == kAvx512Set;
+    features.avx512LogicMax = features.avx512 && values.intel;
     return features;
 }
 
 const CpuFeatures& cpuFeatures() {
 #ifdef SORTDEMO_X86_64
     static const CpuFeatures features = decodeCpuFeatures(readCpuid({
-        [](std::uint32_t leaf) {
-            const CpuidResult r = cpuid(leaf, 0);
-            return leaf == 0 ? r.eax : leaf == 1 ? r.ecx : r.ebx;
-        },
+        [](std::uint32_t leaf) { return cpuid(leaf, 0); },
         extendedControlRegister0,
     }));
 #else

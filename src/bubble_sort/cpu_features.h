@@ -7,25 +7,37 @@
 // binary runs on any x86-64 machine. On other architectures every answer is false.
 struct CpuFeatures {
     bool avx2 = false;
-    bool avx512 = false;    // AVX-512 Foundation
-    bool sse41 = false;     // SSE4.1: the 128-bit signed min and max
-    bool avx512bw = false;  // AVX-512 Byte and Word: min, max and masks of 16-bit and 8-bit lanes
+    // AVX-512 F, CD, BW, DQ and VL with AVX2, as x86-64's level v4 has them: all that a compiler
+    // told to target AVX-512 (GCC's and Clang's flags in src/CMakeLists.txt, MSVC's /arch:AVX512)
+    // may use. BW has the min, max and masks of 16-bit and 8-bit lanes.
+    bool avx512 = false;
+    bool sse41 = false;  // SSE4.1: the 128-bit signed min and max
+    // With AVX-512, whether the larger of two values is better taken from the smaller with a
+    // three-input logic instruction than with max: on Intel's cores, whose 512-bit min and max
+    // issue on one port and logic on two. AMD's issue both on the same pipes, where the logic
+    // instruction's third operand makes a compare-exchange slower (measured on Zen 4).
+    bool avx512LogicMax = false;
 };
 
 // The answers of x86-64's cpuid and xgetbv instructions that decide the features.
 struct CpuidValues {
     std::uint32_t highestLeaf = 0;  // cpuid leaf 0, eax
     std::uint32_t leaf1Ecx = 0;     // cpuid leaf 1, ecx: SSE4.1 (bit 19), OSXSAVE (27), AVX (28)
-    std::uint32_t leaf7Ebx =
-        0;                   // cpuid leaf 7 subleaf 0, ebx: AVX2 (bit 5), AVX-512F (16), BW (30)
+    // cpuid leaf 7 subleaf 0, ebx: AVX2 (bit 5), AVX-512 F (16), DQ (17), CD (28), BW (30), VL (31)
+    std::uint32_t leaf7Ebx = 0;
     std::uint64_t xcr0 = 0;  // xgetbv(0), the register state the operating system saves
+    bool intel = false;      // cpuid leaf 0's vendor (ebx, edx, ecx) is "GenuineIntel"
+};
+
+struct CpuidResult {
+    std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
 };
 
 // The instructions that answer, passed in so that a test can answer for a processor it is not
-// running on: cpuid(leaf) returns the register cpuid gives for that leaf (subleaf 0) that
-// CpuidValues keeps (eax for leaf 0, ecx for leaf 1, ebx for leaf 7); xgetbv() returns xcr0.
+// running on: cpuid(leaf) returns what cpuid gives for that leaf (subleaf 0); xgetbv() returns
+// xcr0.
 struct CpuidInstructions {
-    std::function<std::uint32_t(std::uint32_t leaf)> cpuid;
+    std::function<CpuidResult(std::uint32_t leaf)> cpuid;
     std::function<std::uint64_t()> xgetbv;
 };
 

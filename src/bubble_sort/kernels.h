@@ -19,7 +19,7 @@ void bubbleSortScalar(std::int32_t* a, std::int32_t n, SortProgress* progress);
 // with SSE4.1, AVX2 or AVX-512 when the processor has them, on 64-bit ARM with NEON, which it
 // always has. Each in 32-bit lanes, and in 16-bit and 8-bit lanes (the U16 and U8 kernels) for
 // values whose range (maximum - minimum) fits 16 or 8 bits, with two or four times the passes
-// per sweep; the 16-bit and 8-bit AVX-512 kernels need AVX-512BW.
+// per sweep.
 #if defined(__x86_64__) || defined(_M_X64)
 #define SORTDEMO_X86_64_KERNELS 1
 void bubbleSortSse41(std::int32_t* a, std::int32_t n, SortProgress* progress);
@@ -31,6 +31,11 @@ void bubbleSortAvx2U8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512U16(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512U8(std::int32_t* a, std::int32_t n, SortProgress* progress);
+// The same, each compare-exchange's larger value from the smaller with a three-input logic
+// instruction instead of max: for processors whose 512-bit max issues on fewer ports than logic.
+void bubbleSortAvx512Logic(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx512LogicU16(std::int32_t* a, std::int32_t n, SortProgress* progress);
+void bubbleSortAvx512LogicU8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #define SORTDEMO_NEON_KERNEL 1
 void bubbleSortNeon(std::int32_t* a, std::int32_t n, SortProgress* progress);

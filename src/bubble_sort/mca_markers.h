@@ -7,7 +7,7 @@
 // SORTDEMO_MCA_MARKERS: it may hold code in place, so such a build is for reading, not for
 // timing.
 #if defined(SORTDEMO_MCA_MARKERS) && (defined(__GNUC__) || defined(__clang__))
-#define SORTDEMO_MCA_MARK(bits) __asm__ volatile("# LLVM-MCA-LOOP " #bits)
+#define SORTDEMO_MCA_MARK(kind) __asm__ volatile("# LLVM-MCA-LOOP " #kind)
 #else
-#define SORTDEMO_MCA_MARK(bits) static_cast<void>(0)
+#define SORTDEMO_MCA_MARK(kind) static_cast<void>(0)
 #endif

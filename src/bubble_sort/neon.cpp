@@ -41,6 +41,15 @@ struct NeonOps {
             return value;
         }
     }
+    // A narrow lane from the window's buffer (see wavefront::Batch) in lane 0, with the next
+    // words above it: a load alone, no vector instruction.
+    static Reg enter(const std::uint32_t* p) {
+        if constexpr (sizeof(Lane) == 1) {
+            return vreinterpretq_u8_u32(vld1q_u32(p));
+        } else {
+            return vreinterpretq_u16_u32(vld1q_u32(p));
+        }
+    }
     static Reg min(Reg x, Reg y) {
         if constexpr (sizeof(Lane) == 1) {
             return vminq_u8(x, y);
@@ -78,6 +87,14 @@ struct NeonOps {
         } else {
             static_cast<void>(minimum);
             *p = vgetq_lane_s32(v, 0);
+        }
+    }
+    // Lane 0 to the window's buffer, with the lanes above it in the word: a store alone.
+    static void leave(std::uint32_t* p, Reg v) {
+        if constexpr (sizeof(Lane) == 1) {
+            vst1q_lane_u32(p, vreinterpretq_u32_u8(v), 0);
+        } else {
+            vst1q_lane_u32(p, vreinterpretq_u32_u16(v), 0);
         }
     }
     // The 32-bit lanes' pair numbers and their compare (see wavefront::takingPart).

@@ -32,6 +32,9 @@ struct Sse41Ops {
             return _mm_sub_epi32(_mm_cvtsi32_si128(*p), _mm_cvtsi32_si128(minimum));
         }
     }
+    // A narrow lane from the window's buffer (see wavefront::Batch) in lane 0: a load alone, no
+    // vector instruction.
+    static Reg enter(const std::uint32_t* p) { return _mm_cvtsi32_si128(static_cast<int>(*p)); }
     static Reg min(Reg x, Reg y) {
         if constexpr (sizeof(Lane) == 1) {
             return _mm_min_epu8(x, y);
@@ -62,6 +65,10 @@ struct Sse41Ops {
             const Reg low = _mm_and_si128(v, _mm_cvtsi32_si128(std::numeric_limits<Lane>::max()));
             *p = _mm_cvtsi128_si32(_mm_add_epi32(low, _mm_cvtsi32_si128(minimum)));
         }
+    }
+    // Lane 0 to the window's buffer, with the lanes above it in the word: a store alone.
+    static void leave(std::uint32_t* p, Reg v) {
+        *p = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
     }
     // The 32-bit lanes' pair numbers and their compare (see wavefront::takingPart).
     static Reg laneTimes(std::int32_t step, std::int32_t offset) {

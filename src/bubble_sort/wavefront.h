@@ -75,6 +75,19 @@ SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
     }
 }
 
+// Of x and y, the one that is not smaller: from the smaller, where the instruction set has a
+// cheaper way than max.
+template <class Ops>
+SORTDEMO_ALWAYS_INLINE auto larger(typename Ops::Reg x, typename Ops::Reg y,
+                                   typename Ops::Reg smaller) {
+    if constexpr (requires { Ops::larger(x, y, smaller); }) {
+        return Ops::larger(x, y, smaller);
+    } else {
+        static_cast<void>(smaller);
+        return Ops::max(x, y);
+    }
+}
+
 // The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
 // smaller ones. With Masked, pair m = l * R + r takes part only while m < active; the others are
 // left as they are, which in the sliding layout means smaller gets x and x gets y.
@@ -90,17 +103,18 @@ SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::
         static_cast<void>(active);
         static_cast<void>(r);
         smaller = Ops::min(x, y);
-        x = Ops::max(x, y);
+        x = larger<Ops>(x, y, smaller);
     }
 }
 
 // One step of the wavefront: every active pair's compare-exchange, then the slide by one
-// element, the finished bottom element going to *leaving and *entering coming in at the top.
-// With Masked, pair m takes part only while m < active.
-template <class Ops, int R, bool Masked>
+// element, the finished bottom element going to *leaving and *entering coming in at the top:
+// elements of the array, or lanes of a Batch. With Masked, pair m takes part only while
+// m < active.
+template <class Ops, int R, bool Masked, class Element>
 SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg (&o)[R],
-                                    std::int32_t* leaving, const std::int32_t* entering,
-                                    std::int32_t minimum, std::int32_t active = 0) {
+                                    Element* leaving, const Element* entering, std::int32_t minimum,
+                                    std::int32_t active = 0) {
     // In place, register by register, so that little more than the window itself is live: the
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
@@ -110,8 +124,69 @@ SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg
         (compareExchange<Ops, R, Masked>(e[r + 1], o[r + 1], o[r], active, r + 1), ...);
     }
     (std::make_integer_sequence<int, R - 1>{});
-    Ops::leave(leaving, bottom, minimum);
-    o[R - 1] = Ops::shiftInTop(bottom, Ops::enter(entering, minimum));
+    if constexpr (std::is_same_v<Element, std::int32_t>) {
+        Ops::leave(leaving, bottom, minimum);
+        o[R - 1] = Ops::shiftInTop(bottom, Ops::enter(entering, minimum));
+    } else {
+        Ops::leave(leaving, bottom);
+        o[R - 1] = Ops::shiftInTop(bottom, Ops::enter(entering));
+    }
+}
+
+// Narrow lanes take their elements in and out in batches: the distances from the minimum of
+// the next kSteps entering elements are worked out together (a few wide vector instructions
+// for them all), and so are the elements of the distances that left. A step then only loads
+// and stores a lane, which takes no vector instruction. The buffers hold a lane in each 32-bit
+// word, whose upper bits a lane ignores. Where the Ops can load and store lanes so (enter and
+// leave of a word pointer), the hot loop works through batches.
+template <class Ops>
+struct Batch {
+    using Lane = typename Ops::Lane;
+    static constexpr std::int32_t kSteps = 64;
+    static constexpr bool used =
+        !std::is_same_v<Lane, std::int32_t> &&
+        requires(const std::uint32_t* in, std::uint32_t* out, typename Ops::Reg v) {
+        Ops::enter(in);
+        Ops::leave(out, v);
+    };
+
+    // Three words more for a 128-bit load at the last lane, set so that none is read unset.
+    std::uint32_t entering[kSteps + 3] = {};
+    std::uint32_t leaving[kSteps];
+
+    void take(const std::int32_t* from, std::int32_t steps, std::int32_t minimum) {
+        for (std::int32_t k = 0; k < steps; ++k) {
+            entering[k] = static_cast<std::uint32_t>(from[k]) - static_cast<std::uint32_t>(minimum);
+        }
+    }
+    void give(std::int32_t* to, std::int32_t steps, std::int32_t minimum) const {
+        for (std::int32_t k = 0; k < steps; ++k) {
+            to[k] = fromLane<Lane>(static_cast<Lane>(leaving[k]), minimum);
+        }
+    }
+};
+
+// Marks a step of a kernel's hot loop for llvm-mca by its lane width, and "tl" where the larger
+// of a pair comes from a three-input logic instruction.
+template <class Ops, int R>
+SORTDEMO_ALWAYS_INLINE void markHotStep() {
+    constexpr std::size_t bytes = sizeof(typename Ops::Lane);
+    constexpr bool logic = requires(typename Ops::Reg x) { Ops::larger(x, x, x); };
+    if constexpr (R == 1) {
+        // the narrow sweeps' loop is not the hot one
+    } else if constexpr (bytes == 1 && logic) {
+        SORTDEMO_MCA_MARK(8tl);
+    } else if constexpr (bytes == 1) {
+        SORTDEMO_MCA_MARK(8);
+    } else if constexpr (bytes == 2 && logic) {
+        SORTDEMO_MCA_MARK(16tl);
+    } else if constexpr (bytes == 2) {
+        SORTDEMO_MCA_MARK(16);
+    } else if constexpr (logic) {
+        SORTDEMO_MCA_MARK(32tl);
+    } else {
+        SORTDEMO_MCA_MARK(32);
+    }
 }
 
 // One sweep: passes 0 .. K-1 over a[0 .. len), len > K, each pass k comparing up to position
@@ -149,16 +224,25 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
         advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s), minimum);
     }
-    // The hot loop: the window wholly on the array.
-    for (; s + 2 < len; ++s) {
-        if constexpr (R > 1 && sizeof(Lane) == 1) {  // the narrow sweeps' loop is not the hot one
-            SORTDEMO_MCA_MARK(8);
-        } else if constexpr (R > 1 && sizeof(Lane) == 2) {
-            SORTDEMO_MCA_MARK(16);
-        } else if constexpr (R > 1) {
-            SORTDEMO_MCA_MARK(32);
+    // The hot loop: the window wholly on the array. A batch's leaving elements lie 2K places
+    // below its entering ones, so the two never overlap.
+    if constexpr (Batch<Ops>::used && R > 1 && Batch<Ops>::kSteps <= 2 * K) {
+        Batch<Ops> batch;
+        while (s + 2 < len) {
+            const std::int32_t steps = std::min(Batch<Ops>::kSteps, len - 2 - s);
+            batch.take(a + s + 2, steps, minimum);
+            for (std::int32_t k = 0; k < steps; ++k) {
+                markHotStep<Ops, R>();
+                advance<Ops, R, false>(e, o, batch.leaving + k, batch.entering + k, minimum);
+            }
+            batch.give(a + (s - 2 * K + 2), steps, minimum);
+            s += steps;
         }
-        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2, minimum);
+    } else {
+        for (; s + 2 < len; ++s) {
+            markHotStep<Ops, R>();
+            advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2, minimum);
+        }
     }
     // The top has passed the array's end. Reached only from the hot loop, so the bottom is on
     // the array.
