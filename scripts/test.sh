@@ -7,8 +7,9 @@
 # .deb and .rpm under qemu, the Windows build's tests and the end-to-end table under Wine, the
 # .zip, the release made twice and compared byte for byte with its source tarball built and
 # tested outside git and its static programs run alone in an empty root, the dialogue fuzzer,
-# the kernels' modelled speed (no spills), the benchmark chart drawn from a short run, and the
-# formatting check. Every build is a preset of CMakePresets.json. Stops at the first failure.
+# the kernels' modelled speed (no spills), the benchmark chart drawn from a short run, the
+# Markdown files' relative links, and the formatting check. Every build is a preset of
+# CMakePresets.json. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -76,6 +77,9 @@ bash scripts/model.sh
 
 step "the benchmark chart drawn from a short run: a line for every kernel this machine runs"
 bash tests/chart_test.sh
+
+step "every relative link and image in the Markdown files resolves"
+bash tests/markdown_links_test.sh
 
 step "formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
