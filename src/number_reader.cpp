@@ -25,7 +25,9 @@ std::string quoteForTerminal(std::string_view bytes, bool cut) {
     std::string quoted = "\"";
     for (const char ch : bytes) {
         const auto byte = static_cast<unsigned char>(ch);
-        if (byte >= 0x20 && byte <= 0x7e) {
+        if (ch == '\\') {
+            quoted += "\\\\";  // doubled: a shown \x1b always stands for the escape byte
+        } else if (byte >= 0x20 && byte <= 0x7e) {
             quoted.push_back(ch);
         } else {
             quoted += "\\x";

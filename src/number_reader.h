@@ -31,5 +31,6 @@ std::streamsize bufferedBytes(const std::istream& in);
 std::streamsize takeDeliveredText(std::istream& in, int& lastByte);
 
 // Puts bytes of untrusted input between double quotes, each byte outside printable ASCII written
-// as \xHH; "..." marks a token that was cut short.
+// as \xHH and a backslash as \\, so that what is shown reads back one way; "..." marks a token
+// that was cut short.
 std::string quoteForTerminal(std::string_view bytes, bool cut);

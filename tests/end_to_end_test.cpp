@@ -154,7 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "error: expected number 1 of 1, but found \"\\x1b]0;owned\\x07\\xc3\\xa9\"",
                      1},
         DialogueCase{"nulByte", std::string("2 1\0 2", 6), askValues("2"),
-                     "error: expected number 1 of 2, but found \"1\\x00\"", 1}),
+                     "error: expected number 1 of 2, but found \"1\\x00\"", 1},
+        DialogueCase{"backslash", "1 \\x1b", askValues("1"),
+                     "error: expected number 1 of 1, but found \"\\\\x1b\"", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Results that cannot be written are a failure, not a success.
