@@ -56,16 +56,11 @@ void ProgressLine::unsortedPrefix(std::int32_t length) {
     const double share = sortedShare(n_, length);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const std::string text = progressText(n_, share, elapsed * (1.0 - share) / share);
-    // One write a redraw: standard error is unbuffered.
+    // One write a redraw: standard error is unbuffered. Blanks cover what a longer old line left.
     std::string line = '\r' + text;
-#ifdef _WIN32
-    // The console takes no escape sequences unless asked to: blanks cover a longer old line.
     if (text.size() < drawnLength_) {
         line.append(drawnLength_ - text.size(), ' ');
     }
-#else
-    line += "\x1b[K";  // erase whatever a longer old line left to the right
-#endif
     terminal_ << line << std::flush;
     nextDraw_ = now + kRedrawEvery;
     drawnLength_ = text.size();
@@ -75,10 +70,6 @@ void ProgressLine::erase() {
     if (drawnLength_ == 0) {
         return;
     }
-#ifdef _WIN32
     terminal_ << '\r' + std::string(drawnLength_, ' ') + '\r' << std::flush;
-#else
-    terminal_ << "\r\x1b[K" << std::flush;
-#endif
     drawnLength_ = 0;
 }

@@ -17,8 +17,9 @@ std::string progressText(std::int32_t n, double share, double secondsLeft);
 
 // A status line on a terminal for a sort that takes a while: nothing for the first second, then
 // the share done and the time left, redrawn a few times a second in place. erase() takes it off
-// the screen again, leaving the screen as if it had never been there. now tells the time; the
-// program keeps the steady clock, a test drives its own.
+// the screen again, leaving the screen as if it had never been there. It is drawn and erased with
+// carriage returns and blanks alone, which every terminal takes. now tells the time; the program
+// keeps the steady clock, a test drives its own.
 class ProgressLine final : public SortProgress {
   public:
     using Clock = std::chrono::steady_clock;

@@ -390,8 +390,9 @@ TEST(PauseInTheBackground, EndsWhenTheTerminalCannotBeRead) {
 }
 
 // A sort that takes more than a second shows a status line on standard error at a terminal and
-// erases it before the results, leaving the screen as it would be without it. Standard error on
-// a pipe gets no byte of it.
+// erases it before the results, leaving the screen as it would be without it. It is drawn and
+// erased with carriage returns and blanks, never an escape sequence. Standard error on a pipe gets
+// no byte of it.
 TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
     const TemporaryFile file;
     std::string shown;
@@ -417,14 +418,19 @@ TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
             << "a sort of " << n << " numbers took over 3 s without a progress line";
     }
 
-    // The status lines follow the prompts and the last one is erased before the results; what
-    // each one says and when it is drawn is the unit tests' business.
+    // The status lines follow the prompts and the last one is covered with as many blanks as it
+    // has characters before the results; what each one says and when it is drawn is the unit
+    // tests' business.
     const std::string zeros = input.substr(n.size() + 1);
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << "an escape sequence";
     EXPECT_EQ(shown.substr(0, shown.find("\rsorting ")),
               kAskCount + "Enter " + n + " numbers:\r\n");
-    EXPECT_EQ(shown.substr(shown.rfind("\x1b[K") - 1),
-              "\r\x1b[K\r\nSorted using Bubble Sort: " + zeros +
-                  "\r\nSorted using std::sort: " + zeros + "\r\n");
+    const std::size_t last = shown.rfind("\rsorting ");
+    const std::string drawn = shown.substr(last + 1, shown.find('\r', last + 1) - last - 1);
+    EXPECT_EQ(shown.substr(last), '\r' + drawn + '\r' +
+                                      std::string(drawn.find_last_not_of(' ') + 1, ' ') +
+                                      "\r\r\nSorted using Bubble Sort: " + zeros +
+                                      "\r\nSorted using std::sort: " + zeros + "\r\n");
     EXPECT_EQ(runProcess(programCommand(), input).err, "");
 }
 
