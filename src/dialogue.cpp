@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bubble_sort/bubble_sort.h"
@@ -18,11 +19,11 @@ constexpr const char* kUnreadable = "the input could not be read";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
-// Follows what the terminal's screen line ends with, so that an error line can start a line of
-// its own. The last thing on the screen is the last prompt, unless the terminal has delivered
-// more text than was waiting when the prompt went out: then it is the last byte of that text.
-// Only where standard input and standard error are one person's terminal; pipes and files get
-// no extra byte.
+// Follows what the terminal's screen line ends with, so that an error line or the progress line
+// can start a line of its own. The last thing on the screen is the last prompt, unless the
+// terminal has delivered more text than was waiting when the prompt went out: then it is the last
+// byte of that text. Only where standard input and standard error are one person's terminal;
+// pipes and files get no extra byte.
 class ScreenLine {
   public:
     ScreenLine(std::istream& in, StandardTerminals terminals)
@@ -35,7 +36,8 @@ class ScreenLine {
             promptEndsLine_ = endsLine;
             // Text typed before the prompt was echoed above it, whether the program has read it
             // from the terminal yet or not.
-            waiting_ = bufferedBytes(in_) + typedAheadOnStandardInput();
+            waiting_ = static_cast<std::streamsize>(bufferedText(in_).size()) +
+                       typedAheadOnStandardInput();
             taken_ = 0;
         }
     }
@@ -47,14 +49,25 @@ class ScreenLine {
         }
     }
 
-    // Whether an error line must be preceded by a line end.
-    bool needsLineEnd() {
+    // Whether the screen line holds text, as far as the bytes taken and those delivered but not
+    // yet taken tell; reads nothing more.
+    bool holdsText() const {
         if (!watching_) {
             return false;
         }
-        // The reader may have stopped before the end of the typed text: take the rest.
-        const std::streamsize delivered = taken_ + takeDeliveredText(in_, lastByte_);
-        return delivered > waiting_ ? lastByte_ != '\n' : !promptEndsLine_;
+        const std::string_view rest = bufferedText(in_);
+        const int lastByte = rest.empty() ? lastByte_ : static_cast<unsigned char>(rest.back());
+        const auto delivered = taken_ + static_cast<std::streamsize>(rest.size());
+        return delivered > waiting_ ? lastByte != '\n' : !promptEndsLine_;
+    }
+
+    // Whether an error line must be preceded by a line end.
+    bool needsLineEnd() {
+        if (watching_) {
+            // The reader may have stopped before the end of the typed text: take the rest.
+            taken_ += takeDeliveredText(in_, lastByte_);
+        }
+        return holdsText();
     }
 
   private:
@@ -132,8 +145,10 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
 
         std::vector<std::int32_t> bubbleSorted = numbers;
         std::vector<std::int32_t> stdSorted = numbers;
-        // A long sort shows how far it has come on a terminal, and leaves no trace of it.
-        ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()));
+        // A long sort shows how far it has come on a terminal, on a screen line of its own, and
+        // erases that before the results.
+        ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()),
+                              screen.holdsText());
         bubbleSort(bubbleSorted, terminals.error ? &progress : nullptr);
         progress.erase();
         std::sort(stdSorted.begin(), stdSorted.end());

@@ -125,11 +125,12 @@ TokenResult readNumber(std::istream& in) {
     }
 }
 
-std::streamsize bufferedBytes(const std::istream& in) {
+std::string_view bufferedText(const std::istream& in) {
     // The buffer's own pointers are protected: a derived class may name them for any buffer.
     struct View : std::streambuf {
-        static std::streamsize held(const std::streambuf& buffer) {
-            return (buffer.*&View::egptr)() - (buffer.*&View::gptr)();
+        static std::string_view held(const std::streambuf& buffer) {
+            const char* next = (buffer.*&View::gptr)();
+            return {next, static_cast<std::size_t>((buffer.*&View::egptr)() - next)};
         }
     };
     return View::held(*in.rdbuf());

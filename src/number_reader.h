@@ -23,8 +23,8 @@ struct TokenResult {
 // input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
 
-// Bytes in's buffer holds that no read has taken yet, without asking its source for more.
-std::streamsize bufferedBytes(const std::istream& in);
+// The bytes in's buffer holds that no read has taken yet, without asking its source for more.
+std::string_view bufferedText(const std::istream& in);
 
 // Takes whatever text in already holds, without waiting for more, and returns how many bytes that
 // was; lastByte becomes the last of them, if any. For after a reading problem only.

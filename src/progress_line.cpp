@@ -40,13 +40,14 @@ std::string progressText(std::int32_t n, double share, double secondsLeft) {
     return text;
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n,
+ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n, bool belowText,
                            std::function<Clock::time_point()> now)
     : terminal_(terminal),
       n_(n),
       now_(std::move(now)),
       start_(now_()),
-      nextDraw_(start_ + kQuietFor) {}
+      nextDraw_(start_ + kQuietFor),
+      belowText_(belowText) {}
 
 void ProgressLine::unsortedPrefix(std::int32_t length) {
     const Clock::time_point now = now_();
@@ -57,7 +58,9 @@ void ProgressLine::unsortedPrefix(std::int32_t length) {
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const std::string text = progressText(n_, share, elapsed * (1.0 - share) / share);
     // One write a redraw: standard error is unbuffered. Blanks cover what a longer old line left.
-    std::string line = '\r' + text;
+    std::string line = belowText_ ? "\n\r" : "\r";
+    belowText_ = false;
+    line += text;
     if (text.size() < drawnLength_) {
         line.append(drawnLength_ - text.size(), ' ');
     }
