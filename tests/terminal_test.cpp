@@ -403,40 +403,75 @@ TEST(Pause, DoesNotWaitWithoutATerminal) {
 // Ctrl-Z at the wait, then fg, twice (the second time by way of bg), in an interactive shell:
 // stopped, the shell gets its terminal back as it was; in the background the wait leaves the
 // terminal alone; continued in the foreground, the prompt is shown again, once, and one
-// unechoed key without Enter ends it.
-class PauseJobControl : public ::testing::TestWithParam<std::vector<std::string>> {};
+// unechoed key without Enter ends it. Stopped during a long sort and sent to the background with
+// bg, the program reaches the wait there, leaves the terminal alone and shows the prompt once,
+// after fg.
+struct JobControlCase {
+    const char* name;
+    std::vector<std::string> shell;
+    bool duringTheSort;
+};
+
+class PauseJobControl : public ::testing::TestWithParam<JobControlCase> {};
 
 TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
-    TerminalSession shell(interactiveShell(GetParam()));
+    const JobControlCase& c = GetParam();
+    TerminalSession shell(interactiveShell(c.shell));
     ASSERT_TRUE(shell.waitFor("$ "));
     const tcflag_t before = shell.localFlags();
     shell.type(programCommand().back() + "\n");
     ASSERT_TRUE(shell.waitFor(kAskCount));
-    shell.type("2\n5 3\n");
-    ASSERT_TRUE(shell.waitFor(kPrompt));
-    for (int stops = 1; stops <= 2; ++stops) {
+    int shellPrompts = 1;
+    int prompts = 1;
+    if (c.duringTheSort) {
+        const int n = slowSort().n;
+        shell.type(std::to_string(n) + "\n");
+        ASSERT_TRUE(shell.waitFor(" numbers:\r\n"));
+        shell.type(zeroLines(n, "\n"));
+        ASSERT_TRUE(shell.waitFor("\rsorting ", 1, 60s)) << tail(shell.screen());
         shell.type("\x1a");
-        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops)) << shell.screen();
-        EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
-        shell.type(stops == 1 ? "\n" : "bg\n");
-        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops + 1)) << shell.screen();
-        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(shell.waitFor("$ ", 2)) << tail(shell.screen());
+        shell.type("bg\n");
+        ASSERT_TRUE(shell.waitFor("Sorted using std::sort: ", 1, 300s)) << tail(shell.screen());
+        shell.waitForQuiet();
         EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
         shell.type("fg\n");
-        ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
-        EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+        ASSERT_TRUE(shell.waitFor(kPrompt)) << tail(shell.screen());
+        EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode on after fg";
+        shellPrompts = 3;
+    } else {
+        shell.type("2\n5 3\n");
+        ASSERT_TRUE(shell.waitFor(kPrompt));
+        for (int stops = 1; stops <= 2; ++stops) {
+            shell.type("\x1a");
+            ASSERT_TRUE(shell.waitFor("$ ", 2 * stops)) << shell.screen();
+            EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
+            shell.type(stops == 1 ? "\n" : "bg\n");
+            ASSERT_TRUE(shell.waitFor("$ ", 2 * stops + 1)) << shell.screen();
+            std::this_thread::sleep_for(300ms);
+            EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
+            shell.type("fg\n");
+            ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
+            EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+        }
+        shellPrompts = 5;
+        prompts = 3;
     }
     shell.type("x");
-    ASSERT_TRUE(shell.waitFor("$ ", 6)) << "the key did not end the wait:\n" << shell.screen();
+    ASSERT_TRUE(shell.waitFor("$ ", shellPrompts + 1)) << "the key did not end the wait:\n"
+                                                       << tail(shell.screen());
     shell.type("echo status $?\n");
     ASSERT_TRUE(shell.waitFor("status 0"));
     const std::string& screen = shell.screen();
     EXPECT_EQ(screen.substr(screen.rfind(kPrompt) + kPrompt.size(), 4), "\r\n$ ") << "echoed";
-    EXPECT_EQ(shell.count(kPrompt), 3);
+    EXPECT_EQ(shell.count(kPrompt), prompts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl, ::testing::Values(kBash, kDash),
-                         [](const auto& info) { return info.param[0]; });
+INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl,
+                         ::testing::Values(JobControlCase{"bash", kBash, false},
+                                           JobControlCase{"dash", kDash, false},
+                                           JobControlCase{"bgDuringTheSort", kBash, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A background process whose terminal reads fail (EIO: stopping it for input is not allowed)
 // gets an error line and does not wait for a key it can never read.
