@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bubble_sort/bubble_sort.h"
+#include "input_text.h"
 #include "number_reader.h"
 #include "print_vector.h"
 #include "progress_line.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr const char* kRange = " is out of range (-2147483648 to 2147483647)";
-constexpr const char* kUnreadable = "the input could not be read";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
@@ -85,32 +85,33 @@ int fail(std::ostream& err, const std::string& message, bool ownLine = false) {
     return 1;
 }
 
-std::string countProblem(const TokenResult& count) {
-    const std::string expected = "expected how many numbers to sort, but ";
-    switch (count.kind) {
+// What stood where a number was expected, after "but ": the end of the input or the token.
+std::string instead(const TokenResult& token) {
+    switch (token.kind) {
         case TokenKind::inputEnded:
-            return expected + "the input ended";
+            return "the input ended";
         case TokenKind::unreadable:
-            return expected + kUnreadable;
-        case TokenKind::notANumber:
-            return expected + "found " + count.shown;
+            return "the input could not be read";
+        case TokenKind::halfCharacter:
+            return "the input ended in half a UTF-16 character";
         default:
-            return "the count " + count.shown + kRange;
+            return "found " + token.shown;
     }
+}
+
+std::string countProblem(const TokenResult& count) {
+    if (count.kind == TokenKind::outOfRange) {
+        return "the count " + count.shown + kRange;
+    }
+    return "expected how many numbers to sort, but " + instead(count);
 }
 
 std::string valueProblem(const TokenResult& value, std::int32_t position, std::int32_t size) {
     const std::string ofSize = std::to_string(position) + " of " + std::to_string(size);
-    switch (value.kind) {
-        case TokenKind::inputEnded:
-            return "expected number " + ofSize + ", but the input ended";
-        case TokenKind::unreadable:
-            return "expected number " + ofSize + ", but " + kUnreadable;
-        case TokenKind::notANumber:
-            return "expected number " + ofSize + ", but found " + value.shown;
-        default:
-            return "number " + ofSize + ", " + value.shown + "," + kRange;
+    if (value.kind == TokenKind::outOfRange) {
+        return "number " + ofSize + ", " + value.shown + "," + kRange;
     }
+    return "expected number " + ofSize + ", but " + instead(value);
 }
 
 }  // namespace
@@ -120,6 +121,7 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
     ScreenLine screen(in, terminals);
     out << "Enter how many numbers to sort: ";
     screen.prompted(false);
+    const InputText text(in);  // a byte-order mark at the start: skipped, or UTF-16 read as text
     const TokenResult count = readNumber(in);
     screen.read(count);
     if (count.kind != TokenKind::number) {

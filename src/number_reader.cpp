@@ -1,5 +1,7 @@
 #include "number_reader.h"
 
+#include "input_text.h"
+
 #include <array>
 #include <cstddef>
 #include <limits>
@@ -110,19 +112,26 @@ TokenResult readNumber(std::istream& in) {
     if (std::ostream* tied = in.tie()) {
         tied->flush();
     }
+    TokenResult problem;
+    if (in.bad()) {
+        problem.kind = TokenKind::unreadable;
+        return problem;
+    }
     if (!in.good()) {
-        return {};
+        return problem;
     }
     // A read that fails (a terminal that no longer serves this process, a device error) makes
     // some libraries' stream buffers throw: it is a problem with the input, not a crash.
     try {
         return readToken(in);
+    } catch (const HalfCharacter&) {
+        in.setstate(std::ios::eofbit);
+        problem.kind = TokenKind::halfCharacter;
     } catch (const std::ios_base::failure&) {
         in.setstate(std::ios::badbit);
-        TokenResult result;
-        result.kind = TokenKind::unreadable;
-        return result;
+        problem.kind = TokenKind::unreadable;
     }
+    return problem;
 }
 
 std::string_view bufferedText(const std::istream& in) {

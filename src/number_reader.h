@@ -8,7 +8,8 @@
 
 // What reading one whole-number token found. A token is a run of bytes up to white space or the
 // end of the input; a number is an optional sign and decimal digits that fit in 32 bits.
-enum class TokenKind { number, inputEnded, notANumber, outOfRange, unreadable };
+// halfCharacter: UTF-16 input (see input_text.h) that ended in the middle of a character.
+enum class TokenKind { number, inputEnded, notANumber, outOfRange, unreadable, halfCharacter };
 
 struct TokenResult {
     TokenKind kind = TokenKind::inputEnded;
