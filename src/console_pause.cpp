@@ -31,6 +31,7 @@ termios savedSettings{};
 termios oneKeySettings{};
 volatile std::sig_atomic_t continued = 0;  // set when the process is continued after a stop
 volatile std::sig_atomic_t stopping = 0;   // set while Ctrl-Z's handler stops the process
+volatile std::sig_atomic_t prompted = 0;   // set once the prompt has been shown
 
 // Puts the terminal back and lets the signal end the process as it would have without us.
 extern "C" void restoreAndReraise(int signalNumber) {
@@ -40,12 +41,14 @@ extern "C" void restoreAndReraise(int signalNumber) {
 }
 
 // In the foreground, the wait takes up its one-key mode and its prompt where the shell has put
-// its own. In the background it leaves the terminal alone; reading it will stop the process
-// until it is brought to the foreground, and then SIGCONT brings this back.
+// its own. In the background (a job sent there with bg during the sort) it leaves the terminal
+// alone, as changing it would stop the process; reading it will stop the process until it is
+// brought to the foreground, and then SIGCONT brings this back.
 void takeUpTheWait() {
     if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
         tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
         [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
+        prompted = 1;
     }
 }
 
@@ -140,8 +143,8 @@ void pauseConsole(StandardTerminals terminals) {
     oneKeySettings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     oneKeySettings.c_cc[VMIN] = 1;
     oneKeySettings.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
-    std::cout << kPrompt << std::flush;
+    std::cout.flush();
+    takeUpTheWait();
     sigprocmask(SIG_SETMASK, &outer, nullptr);
 
     // Interrupted by a signal that did not end the process: wait on. Any other failure (EIO for
@@ -158,7 +161,9 @@ void pauseConsole(StandardTerminals terminals) {
         sigaction(kHandlers[k].signalNumber, &previous[k], nullptr);
     }
     sigprocmask(SIG_SETMASK, &outer, nullptr);
-    std::cout << std::endl;
+    if (prompted != 0) {
+        std::cout << std::endl;
+    }
 }
 
 #endif

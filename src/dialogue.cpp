@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bubble_sort/bubble_sort.h"
+#include "input_text.h"
 #include "number_reader.h"
 #include "print_vector.h"
 #include "progress_line.h"
@@ -14,15 +16,14 @@
 namespace {
 
 constexpr const char* kRange = " is out of range (-2147483648 to 2147483647)";
-constexpr const char* kUnreadable = "the input could not be read";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
-// Follows what the terminal's screen line ends with, so that an error line can start a line of
-// its own. The last thing on the screen is the last prompt, unless the terminal has delivered
-// more text than was waiting when the prompt went out: then it is the last byte of that text.
-// Only where standard input and standard error are one person's terminal; pipes and files get
-// no extra byte.
+// Follows what the terminal's screen line ends with, so that an error line or the progress line
+// can start a line of its own. The last thing on the screen is the last prompt, unless the
+// terminal has delivered more text than was waiting when the prompt went out: then it is the last
+// byte of that text. Only where standard input and standard error are one person's terminal;
+// pipes and files get no extra byte.
 class ScreenLine {
   public:
     ScreenLine(std::istream& in, StandardTerminals terminals)
@@ -35,7 +36,8 @@ class ScreenLine {
             promptEndsLine_ = endsLine;
             // Text typed before the prompt was echoed above it, whether the program has read it
             // from the terminal yet or not.
-            waiting_ = bufferedBytes(in_) + typedAheadOnStandardInput();
+            waiting_ = static_cast<std::streamsize>(bufferedText(in_).size()) +
+                       typedAheadOnStandardInput();
             taken_ = 0;
         }
     }
@@ -47,14 +49,25 @@ class ScreenLine {
         }
     }
 
-    // Whether an error line must be preceded by a line end.
-    bool needsLineEnd() {
+    // Whether the screen line holds text, as far as the bytes taken and those delivered but not
+    // yet taken tell; reads nothing more.
+    bool holdsText() const {
         if (!watching_) {
             return false;
         }
-        // The reader may have stopped before the end of the typed text: take the rest.
-        const std::streamsize delivered = taken_ + takeDeliveredText(in_, lastByte_);
-        return delivered > waiting_ ? lastByte_ != '\n' : !promptEndsLine_;
+        const std::string_view rest = bufferedText(in_);
+        const int lastByte = rest.empty() ? lastByte_ : static_cast<unsigned char>(rest.back());
+        const auto delivered = taken_ + static_cast<std::streamsize>(rest.size());
+        return delivered > waiting_ ? lastByte != '\n' : !promptEndsLine_;
+    }
+
+    // Whether an error line must be preceded by a line end.
+    bool needsLineEnd() {
+        if (watching_) {
+            // The reader may have stopped before the end of the typed text: take the rest.
+            taken_ += takeDeliveredText(in_, lastByte_);
+        }
+        return holdsText();
     }
 
   private:
@@ -72,32 +85,33 @@ int fail(std::ostream& err, const std::string& message, bool ownLine = false) {
     return 1;
 }
 
-std::string countProblem(const TokenResult& count) {
-    const std::string expected = "expected how many numbers to sort, but ";
-    switch (count.kind) {
+// What stood where a number was expected, after "but ": the end of the input or the token.
+std::string instead(const TokenResult& token) {
+    switch (token.kind) {
         case TokenKind::inputEnded:
-            return expected + "the input ended";
+            return "the input ended";
         case TokenKind::unreadable:
-            return expected + kUnreadable;
-        case TokenKind::notANumber:
-            return expected + "found " + count.shown;
+            return "the input could not be read";
+        case TokenKind::halfCharacter:
+            return "the input ended in half a UTF-16 character";
         default:
-            return "the count " + count.shown + kRange;
+            return "found " + token.shown;
     }
+}
+
+std::string countProblem(const TokenResult& count) {
+    if (count.kind == TokenKind::outOfRange) {
+        return "the count " + count.shown + kRange;
+    }
+    return "expected how many numbers to sort, but " + instead(count);
 }
 
 std::string valueProblem(const TokenResult& value, std::int32_t position, std::int32_t size) {
     const std::string ofSize = std::to_string(position) + " of " + std::to_string(size);
-    switch (value.kind) {
-        case TokenKind::inputEnded:
-            return "expected number " + ofSize + ", but the input ended";
-        case TokenKind::unreadable:
-            return "expected number " + ofSize + ", but " + kUnreadable;
-        case TokenKind::notANumber:
-            return "expected number " + ofSize + ", but found " + value.shown;
-        default:
-            return "number " + ofSize + ", " + value.shown + "," + kRange;
+    if (value.kind == TokenKind::outOfRange) {
+        return "number " + ofSize + ", " + value.shown + "," + kRange;
     }
+    return "expected number " + ofSize + ", but " + instead(value);
 }
 
 }  // namespace
@@ -107,6 +121,7 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
     ScreenLine screen(in, terminals);
     out << "Enter how many numbers to sort: ";
     screen.prompted(false);
+    const InputText text(in);  // a byte-order mark at the start: skipped, or UTF-16 read as text
     const TokenResult count = readNumber(in);
     screen.read(count);
     if (count.kind != TokenKind::number) {
@@ -132,8 +147,10 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
 
         std::vector<std::int32_t> bubbleSorted = numbers;
         std::vector<std::int32_t> stdSorted = numbers;
-        // A long sort shows how far it has come on a terminal, and leaves no trace of it.
-        ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()));
+        // A long sort shows how far it has come on a terminal, on a screen line of its own, and
+        // erases that before the results.
+        ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()),
+                              screen.holdsText());
         bubbleSort(bubbleSorted, terminals.error ? &progress : nullptr);
         progress.erase();
         std::sort(stdSorted.begin(), stdSorted.end());

@@ -1,5 +1,7 @@
 #include "number_reader.h"
 
+#include "input_text.h"
+
 #include <array>
 #include <cstddef>
 #include <limits>
@@ -25,7 +27,9 @@ std::string quoteForTerminal(std::string_view bytes, bool cut) {
     std::string quoted = "\"";
     for (const char ch : bytes) {
         const auto byte = static_cast<unsigned char>(ch);
-        if (byte >= 0x20 && byte <= 0x7e) {
+        if (ch == '\\') {
+            quoted += "\\\\";  // doubled: a shown \x1b always stands for the escape byte
+        } else if (byte >= 0x20 && byte <= 0x7e) {
             quoted.push_back(ch);
         } else {
             quoted += "\\x";
@@ -108,26 +112,34 @@ TokenResult readNumber(std::istream& in) {
     if (std::ostream* tied = in.tie()) {
         tied->flush();
     }
+    TokenResult problem;
+    if (in.bad()) {
+        problem.kind = TokenKind::unreadable;
+        return problem;
+    }
     if (!in.good()) {
-        return {};
+        return problem;
     }
     // A read that fails (a terminal that no longer serves this process, a device error) makes
     // some libraries' stream buffers throw: it is a problem with the input, not a crash.
     try {
         return readToken(in);
+    } catch (const HalfCharacter&) {
+        in.setstate(std::ios::eofbit);
+        problem.kind = TokenKind::halfCharacter;
     } catch (const std::ios_base::failure&) {
         in.setstate(std::ios::badbit);
-        TokenResult result;
-        result.kind = TokenKind::unreadable;
-        return result;
+        problem.kind = TokenKind::unreadable;
     }
+    return problem;
 }
 
-std::streamsize bufferedBytes(const std::istream& in) {
+std::string_view bufferedText(const std::istream& in) {
     // The buffer's own pointers are protected: a derived class may name them for any buffer.
     struct View : std::streambuf {
-        static std::streamsize held(const std::streambuf& buffer) {
-            return (buffer.*&View::egptr)() - (buffer.*&View::gptr)();
+        static std::string_view held(const std::streambuf& buffer) {
+            const char* next = (buffer.*&View::gptr)();
+            return {next, static_cast<std::size_t>((buffer.*&View::egptr)() - next)};
         }
     };
     return View::held(*in.rdbuf());

@@ -8,7 +8,8 @@
 
 // What reading one whole-number token found. A token is a run of bytes up to white space or the
 // end of the input; a number is an optional sign and decimal digits that fit in 32 bits.
-enum class TokenKind { number, inputEnded, notANumber, outOfRange, unreadable };
+// halfCharacter: UTF-16 input (see input_text.h) that ended in the middle of a character.
+enum class TokenKind { number, inputEnded, notANumber, outOfRange, unreadable, halfCharacter };
 
 struct TokenResult {
     TokenKind kind = TokenKind::inputEnded;
@@ -23,13 +24,14 @@ struct TokenResult {
 // input it is not read again: a terminal would otherwise wait for another end-of-input key.
 TokenResult readNumber(std::istream& in);
 
-// Bytes in's buffer holds that no read has taken yet, without asking its source for more.
-std::streamsize bufferedBytes(const std::istream& in);
+// The bytes in's buffer holds that no read has taken yet, without asking its source for more.
+std::string_view bufferedText(const std::istream& in);
 
 // Takes whatever text in already holds, without waiting for more, and returns how many bytes that
 // was; lastByte becomes the last of them, if any. For after a reading problem only.
 std::streamsize takeDeliveredText(std::istream& in, int& lastByte);
 
 // Puts bytes of untrusted input between double quotes, each byte outside printable ASCII written
-// as \xHH; "..." marks a token that was cut short.
+// as \xHH and a backslash as \\, so that what is shown reads back one way; "..." marks a token
+// that was cut short.
 std::string quoteForTerminal(std::string_view bytes, bool cut);

@@ -40,13 +40,14 @@ std::string progressText(std::int32_t n, double share, double secondsLeft) {
     return text;
 }
 
-ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n,
+ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n, bool belowText,
                            std::function<Clock::time_point()> now)
     : terminal_(terminal),
       n_(n),
       now_(std::move(now)),
       start_(now_()),
-      nextDraw_(start_ + kQuietFor) {}
+      nextDraw_(start_ + kQuietFor),
+      belowText_(belowText) {}
 
 void ProgressLine::unsortedPrefix(std::int32_t length) {
     const Clock::time_point now = now_();
@@ -56,16 +57,13 @@ void ProgressLine::unsortedPrefix(std::int32_t length) {
     const double share = sortedShare(n_, length);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const std::string text = progressText(n_, share, elapsed * (1.0 - share) / share);
-    // One write a redraw: standard error is unbuffered.
-    std::string line = '\r' + text;
-#ifdef _WIN32
-    // The console takes no escape sequences unless asked to: blanks cover a longer old line.
+    // One write a redraw: standard error is unbuffered. Blanks cover what a longer old line left.
+    std::string line = belowText_ ? "\n\r" : "\r";
+    belowText_ = false;
+    line += text;
     if (text.size() < drawnLength_) {
         line.append(drawnLength_ - text.size(), ' ');
     }
-#else
-    line += "\x1b[K";  // erase whatever a longer old line left to the right
-#endif
     terminal_ << line << std::flush;
     nextDraw_ = now + kRedrawEvery;
     drawnLength_ = text.size();
@@ -75,10 +73,6 @@ void ProgressLine::erase() {
     if (drawnLength_ == 0) {
         return;
     }
-#ifdef _WIN32
     terminal_ << '\r' + std::string(drawnLength_, ' ') + '\r' << std::flush;
-#else
-    terminal_ << "\r\x1b[K" << std::flush;
-#endif
     drawnLength_ = 0;
 }

@@ -17,13 +17,15 @@ std::string progressText(std::int32_t n, double share, double secondsLeft);
 
 // A status line on a terminal for a sort that takes a while: nothing for the first second, then
 // the share done and the time left, redrawn a few times a second in place. erase() takes it off
-// the screen again, leaving the screen as if it had never been there. now tells the time; the
-// program keeps the steady clock, a test drives its own.
+// the screen again. It is drawn and erased with carriage returns and blanks alone, which every
+// terminal takes. When the screen line holds text (typed without Enter), the line is drawn below
+// it, after a line end; otherwise the screen is left as if it had never been there. now tells
+// the time; the program keeps the steady clock, a test drives its own.
 class ProgressLine final : public SortProgress {
   public:
     using Clock = std::chrono::steady_clock;
 
-    ProgressLine(std::ostream& terminal, std::int32_t n,
+    ProgressLine(std::ostream& terminal, std::int32_t n, bool belowText = false,
                  std::function<Clock::time_point()> now = Clock::now);
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -38,4 +40,5 @@ class ProgressLine final : public SortProgress {
     Clock::time_point start_;
     Clock::time_point nextDraw_;   // the quiet first second, then the redraw interval
     std::size_t drawnLength_ = 0;  // 0 while nothing is on the screen
+    bool belowText_;               // until the first drawing
 };

@@ -1,8 +1,14 @@
 // Every kernel the processor can run, checked against the textbook loops.
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <random>
@@ -203,6 +209,64 @@ TEST_P(KernelTest, IsThePlainBubbleSortPassByPass) {
     expectTextbookPasses([&](Values& values, SortProgress* progress) { sort(values, progress); },
                          GetParam().laneBits, GetParam().name);
 }
+
+#ifdef __linux__
+// The largest count, 2147483647, up to the first report: a sweep's steps run past the largest
+// 32-bit value there. The array is a sparse mapping whose middle is one block of zeros mapped over
+// and over; 255 descending values at its start, which every pass moves along, leave nothing but
+// zeros below the window. 3 to 10 s a kernel (10 to 200 s under the sanitizers), so on demand only:
+// SORTDEMO_LARGEST_COUNT=1.
+TEST_P(KernelTest, LargestCountUpToTheFirstReport) {
+    if (std::getenv("SORTDEMO_LARGEST_COUNT") == nullptr) {
+        GTEST_SKIP() << "set SORTDEMO_LARGEST_COUNT=1 to sort 2147483647 numbers up to a report";
+    }
+    constexpr std::int32_t n = kMax;
+    constexpr std::int32_t planted = 255;  // values 1 .. 255, which 8-bit lanes hold too
+    constexpr std::size_t block = std::size_t{1} << 21;
+    const std::size_t bytes = sizeof(std::int32_t) * n;
+    auto* start = static_cast<char*>(mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    ASSERT_NE(start, MAP_FAILED);
+    const int zeros = memfd_create("zeros", 0);
+    ASSERT_EQ(ftruncate(zeros, block), 0);
+    for (std::size_t at = block; at + 2 * block <= bytes; at += block) {
+        ASSERT_NE(mmap(start + at, block, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, zeros, 0),
+                  MAP_FAILED);
+    }
+    auto* a = reinterpret_cast<std::int32_t*>(start);
+    for (std::int32_t k = 0; k < planted; ++k) {
+        a[k] = planted - k;
+    }
+
+    struct Stopped {};
+    struct FirstReport : SortProgress {
+        std::int32_t length = n;
+        void unsortedPrefix(std::int32_t left) override {
+            length = left;
+            throw Stopped{};
+        }
+    } report;
+    try {
+        GetParam().sort(a, n, &report);
+    } catch (const Stopped&) {
+    }
+    // After p passes the p largest stand ascending at the top, the rest lower by p places.
+    const std::int32_t moved = std::min(n - report.length, planted);
+    Values bottom(planted, 0);
+    Values top(planted, 0);
+    for (std::int32_t k = 0; k < planted; ++k) {
+        bottom[k] = k < planted - moved ? planted - moved - k : 0;
+        top[k] = k >= planted - moved ? k + 1 : 0;
+    }
+    EXPECT_EQ(Values(a, a + planted), bottom) << "at the start";
+    EXPECT_EQ(Values(a + (n - planted), a + n), top) << "at the end";
+    const auto* middle = reinterpret_cast<const std::int32_t*>(start + block);
+    EXPECT_TRUE(std::all_of(middle, middle + block / sizeof(std::int32_t),
+                            [](std::int32_t v) { return v == 0; }));
+    munmap(start, bytes);
+    close(zeros);
+}
+#endif
 
 std::string testName(const ::testing::TestParamInfo<KernelInfo>& info) {
     std::string name = info.param.name;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "process_runner.h"
@@ -30,6 +31,7 @@ struct DialogueCase {
     std::string out;
     std::string err;  // the one error line, without its line end; empty for none
     int exitCode;
+    std::string windowsErr = "";  // where the Windows program's differs (its runtime's text mode)
 };
 
 void PrintTo(const DialogueCase& c, std::ostream* os) {
@@ -81,7 +83,9 @@ class DialogueTable : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(DialogueTable, WritesExactlyThisAndExits) {
     const DialogueCase& c = GetParam();
-    expectRun(runProcess(programCommand(), c.input), c.out, c.err, c.exitCode);
+    const bool differs = programIsWindows() && !c.windowsErr.empty();
+    expectRun(runProcess(programCommand(), c.input), c.out, differs ? c.windowsErr : c.err,
+              c.exitCode);
 }
 
 const std::string kRange = " is out of range (-2147483648 to 2147483647)";
@@ -96,6 +100,20 @@ std::string numbers(int first, int last) {
             return text;
         }
     }
+}
+
+// Notepad's "UTF-8 with BOM" starts a file with this mark.
+const std::string kUtf8Mark = "\xef\xbb\xbf";
+
+// Text as Windows PowerShell 5.1 writes it: a UTF-16 byte-order mark, then two bytes a unit.
+std::string utf16(std::u16string_view text, bool bigEndian = false) {
+    std::string bytes;
+    for (const char16_t unit : u"\ufeff" + std::u16string(text)) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xff);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,6 +133,10 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"everyWhiteSpace", "\t3\r\n\v1\f 2 \n 0", sorted("3", "0 1 2 "), "", 0},
         DialogueCase{"signsAndLeadingZeros", "+003 -007 +0 0010", sorted("3", "-7 0 10 "), "", 0},
         DialogueCase{"vectorKernel", "600\n" + numbers(600, 1), sorted("600", numbers(1, 600)), "",
+                     0},
+        DialogueCase{"utf8Mark", kUtf8Mark + "3\r\n9 -8 7\r\n", sorted("3", "-8 7 9 "), "", 0},
+        DialogueCase{"utf16", utf16(u"3\r\n9 -8 7\r\n"), sorted("3", "-8 7 9 "), "", 0},
+        DialogueCase{"utf16BigEndian", utf16(u"3\r\n9 -8 7\r\n", true), sorted("3", "-8 7 9 "), "",
                      0},
 
         DialogueCase{"noInput", "", kAskCount,
@@ -154,7 +176,23 @@ INSTANTIATE_TEST_SUITE_P(
                      "error: expected number 1 of 1, but found \"\\x1b]0;owned\\x07\\xc3\\xa9\"",
                      1},
         DialogueCase{"nulByte", std::string("2 1\0 2", 6), askValues("2"),
-                     "error: expected number 1 of 2, but found \"1\\x00\"", 1}),
+                     "error: expected number 1 of 2, but found \"1\\x00\"", 1},
+        DialogueCase{"backslash", "1 \\x1b", askValues("1"),
+                     "error: expected number 1 of 1, but found \"\\\\x1b\"", 1},
+        DialogueCase{"markInTheMiddle", "2 1 " + kUtf8Mark + "2", askValues("2"),
+                     "error: expected number 2 of 2, but found \"\\xef\\xbb\\xbf2\"", 1},
+        DialogueCase{"almostAMark", kUtf8Mark.substr(0, 2) + "\xbe" + "3 1 2 3", kAskCount,
+                     "error: expected how many numbers to sort, but found \"\\xef\\xbb\\xbe3\"", 1},
+        DialogueCase{"utf16OutsideAscii", utf16(u"2 1 \u00e9\U0001F600\xd800x"), askValues("2"),
+                     "error: expected number 2 of 2, but found "
+                     "\"\\xc3\\xa9\\xf0\\x9f\\x98\\x80\\xed\\xa0\\x80x\"",
+                     1},
+        DialogueCase{
+            "utf16HalfCharacter", utf16(u"2 1 ") + "7", askValues("2"),
+            "error: expected number 2 of 2, but the input ended in half a UTF-16 character", 1},
+        DialogueCase{"ctrlZ", "2 1\x1a 2", askValues("2"),
+                     "error: expected number 1 of 2, but found \"1\\x1a\"", 1,
+                     "error: expected number 2 of 2, but the input ended"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Results that cannot be written are a failure, not a success.

@@ -27,6 +27,8 @@ cases=(
     "printf '5 1 2 3'"
     "printf '5 1 2 3 3.5'"
     "printf '5 1 2 3 99999999999'"
+    "printf '\\xff\\xfe1'"
+    "printf '\\xff\\xfe1\\0 \\0007'"
     "{ echo 2147483647; yes 1; }|/dev/null|65536"
     "printf '1 7'|/dev/full"
     "true|||/"

@@ -64,39 +64,33 @@ TEST(ProgressLine, DrawsOverTimeAndErasesTheLast) {
                                {121249, 2, ""},
                                {121250, 2, "83%, about 25 s left"},
                                {200000, 1, "100%, about 0 s left"}};
-    ProgressLine::Clock::time_point now{std::chrono::hours(1)};
-    const ProgressLine::Clock::time_point start = now;
-    std::ostringstream terminal;
-    ProgressLine line(terminal, 4, [&now] { return now; });
-    line.erase();
-    EXPECT_EQ(terminal.str(), "") << "erased a line that was never drawn";
-    // A POSIX terminal erases the rest of the line; the Windows console gets blanks over what a
-    // longer line drawn before left.
-    [[maybe_unused]] std::size_t drawn = 0;
-    for (const Report& report : timeline) {
-        now = start + std::chrono::milliseconds(report.milliseconds);
-        terminal.str("");
-        line.unsortedPrefix(report.unsortedLength);
-        std::string expected;
-        if (!report.shown.empty()) {
-            const std::string text = "sorting 4 numbers: " + report.shown;
-            expected = '\r' + text;
-#ifdef _WIN32
-            expected.append(drawn > text.size() ? drawn - text.size() : 0, ' ');
-            drawn = text.size();
-#else
-            expected += "\x1b[K";
-#endif
+    // Below text typed without Enter, the first drawing starts a line of its own.
+    for (const bool belowText : {false, true}) {
+        ProgressLine::Clock::time_point now{std::chrono::hours(1)};
+        const ProgressLine::Clock::time_point start = now;
+        std::ostringstream terminal;
+        ProgressLine line(terminal, 4, belowText, [&now] { return now; });
+        line.erase();
+        EXPECT_EQ(terminal.str(), "") << "erased a line that was never drawn";
+        // No escape sequences: blanks cover what a longer line drawn before left.
+        std::size_t drawn = 0;
+        for (const Report& report : timeline) {
+            now = start + std::chrono::milliseconds(report.milliseconds);
+            terminal.str("");
+            line.unsortedPrefix(report.unsortedLength);
+            std::string expected;
+            if (!report.shown.empty()) {
+                const std::string text = "sorting 4 numbers: " + report.shown;
+                expected = (belowText && drawn == 0 ? "\n\r" : "\r") + text;
+                expected.append(drawn > text.size() ? drawn - text.size() : 0, ' ');
+                drawn = text.size();
+            }
+            EXPECT_EQ(terminal.str(), expected) << "at " << report.milliseconds << " ms";
         }
-        EXPECT_EQ(terminal.str(), expected) << "at " << report.milliseconds << " ms";
+        terminal.str("");
+        line.erase();
+        EXPECT_EQ(terminal.str(), '\r' + std::string(drawn, ' ') + '\r');
     }
-    terminal.str("");
-    line.erase();
-#ifdef _WIN32
-    EXPECT_EQ(terminal.str(), '\r' + std::string(drawn, ' ') + '\r');
-#else
-    EXPECT_EQ(terminal.str(), "\r\x1b[K");
-#endif
 }
 
 }  // namespace

@@ -99,14 +99,23 @@ class TerminalSession {
         close(slave_);
     }
 
+    // A long text goes a piece at a time, with what the terminal echoes read in between, so that
+    // the echo never fills the terminal's output and holds up the typing.
     void type(const std::string& keys) {
-        ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+        for (std::size_t at = 0; at < keys.size();) {
+            const ssize_t written =
+                write(master_, keys.data() + at, std::min<std::size_t>(keys.size() - at, 4096));
+            ASSERT_GT(written, 0);
+            at += static_cast<std::size_t>(written);
+            while (readScreen(0)) {
+            }
+        }
     }
 
     // Reads what the program shows until text has appeared the given number of times; false
-    // after a few seconds without it.
-    bool waitFor(const std::string& text, int times = 1) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
+    // after some seconds without it.
+    bool waitFor(const std::string& text, int times = 1, std::chrono::seconds limit = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
         while (count(text) < times) {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
@@ -114,6 +123,12 @@ class TerminalSession {
             readScreen(100);
         }
         return true;
+    }
+
+    // Reads what the program shows until it has shown nothing for a moment.
+    void waitForQuiet() {
+        while (readScreen(300)) {
+        }
     }
 
     tcflag_t localFlags() const {
@@ -179,6 +194,54 @@ class TerminalSession {
     bool reaped_ = false;
     std::string screen_;
 };
+
+// n zeros, a thousand a line (a terminal takes lines of up to 4095 bytes), the last line ended
+// with end.
+std::string zeroLines(int n, const std::string& end, const std::string& lineEnd = "\n") {
+    std::string text;
+    for (int k = 1; k <= n; ++k) {
+        text += k == n ? "0" + end : k % 1000 == 0 ? "0" + lineEnd : "0 ";
+    }
+    return text;
+}
+
+// A sort long enough to show the progress line here: the count grows from 2^18 zeros until a run
+// from a file shows the line and takes 2 s or more, which leaves time to see the line and act
+// before the sort ends. Found once, for every test that needs it.
+struct SlowSort {
+    int n = 0;
+    std::string screen;  // of the run that found it
+};
+
+const SlowSort& slowSort() {
+    static const SlowSort found = [] {
+        const TemporaryFile file;
+        SlowSort slow;
+        for (slow.n = 1 << 18;; slow.n *= 2) {
+            std::ofstream(file.path) << slow.n << '\n' << zeroLines(slow.n, "\n");
+            Launch launch;
+            launch.paths[0] = file.path;
+            const auto start = std::chrono::steady_clock::now();
+            TerminalSession session(launch);
+            const int status = session.finish(300s);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            slow.screen = session.screen();
+            const bool shown = slow.screen.find("\rsorting ") != std::string::npos;
+            const auto took = std::chrono::steady_clock::now() - start;
+            EXPECT_TRUE(shown || took < 3s)
+                << "a sort of " << slow.n << " numbers took over 3 s without a progress line";
+            if ((shown && took >= 2s) || slow.n >= 1 << 23) {
+                return slow;
+            }
+        }
+    }();
+    return found;
+}
+
+// The end of a long screen, for a message.
+std::string tail(const std::string& text) {
+    return text.substr(text.size() - std::min<std::size_t>(text.size(), 120));
+}
 
 // The dialogue typed at the terminal: the end-of-input key ends the input at once, the first
 // time the program sees it, and an error line never starts in the middle of a screen line. A
@@ -340,40 +403,75 @@ TEST(Pause, DoesNotWaitWithoutATerminal) {
 // Ctrl-Z at the wait, then fg, twice (the second time by way of bg), in an interactive shell:
 // stopped, the shell gets its terminal back as it was; in the background the wait leaves the
 // terminal alone; continued in the foreground, the prompt is shown again, once, and one
-// unechoed key without Enter ends it.
-class PauseJobControl : public ::testing::TestWithParam<std::vector<std::string>> {};
+// unechoed key without Enter ends it. Stopped during a long sort and sent to the background with
+// bg, the program reaches the wait there, leaves the terminal alone and shows the prompt once,
+// after fg.
+struct JobControlCase {
+    const char* name;
+    std::vector<std::string> shell;
+    bool duringTheSort;
+};
+
+class PauseJobControl : public ::testing::TestWithParam<JobControlCase> {};
 
 TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
-    TerminalSession shell(interactiveShell(GetParam()));
+    const JobControlCase& c = GetParam();
+    TerminalSession shell(interactiveShell(c.shell));
     ASSERT_TRUE(shell.waitFor("$ "));
     const tcflag_t before = shell.localFlags();
     shell.type(programCommand().back() + "\n");
     ASSERT_TRUE(shell.waitFor(kAskCount));
-    shell.type("2\n5 3\n");
-    ASSERT_TRUE(shell.waitFor(kPrompt));
-    for (int stops = 1; stops <= 2; ++stops) {
+    int shellPrompts = 1;
+    int prompts = 1;
+    if (c.duringTheSort) {
+        const int n = slowSort().n;
+        shell.type(std::to_string(n) + "\n");
+        ASSERT_TRUE(shell.waitFor(" numbers:\r\n"));
+        shell.type(zeroLines(n, "\n"));
+        ASSERT_TRUE(shell.waitFor("\rsorting ", 1, 60s)) << tail(shell.screen());
         shell.type("\x1a");
-        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops)) << shell.screen();
-        EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
-        shell.type(stops == 1 ? "\n" : "bg\n");
-        ASSERT_TRUE(shell.waitFor("$ ", 2 * stops + 1)) << shell.screen();
-        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(shell.waitFor("$ ", 2)) << tail(shell.screen());
+        shell.type("bg\n");
+        ASSERT_TRUE(shell.waitFor("Sorted using std::sort: ", 1, 300s)) << tail(shell.screen());
+        shell.waitForQuiet();
         EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
         shell.type("fg\n");
-        ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
-        EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+        ASSERT_TRUE(shell.waitFor(kPrompt)) << tail(shell.screen());
+        EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode on after fg";
+        shellPrompts = 3;
+    } else {
+        shell.type("2\n5 3\n");
+        ASSERT_TRUE(shell.waitFor(kPrompt));
+        for (int stops = 1; stops <= 2; ++stops) {
+            shell.type("\x1a");
+            ASSERT_TRUE(shell.waitFor("$ ", 2 * stops)) << shell.screen();
+            EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
+            shell.type(stops == 1 ? "\n" : "bg\n");
+            ASSERT_TRUE(shell.waitFor("$ ", 2 * stops + 1)) << shell.screen();
+            std::this_thread::sleep_for(300ms);
+            EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
+            shell.type("fg\n");
+            ASSERT_TRUE(shell.waitFor(kPrompt, 1 + stops)) << shell.screen();
+            EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode back on after fg";
+        }
+        shellPrompts = 5;
+        prompts = 3;
     }
     shell.type("x");
-    ASSERT_TRUE(shell.waitFor("$ ", 6)) << "the key did not end the wait:\n" << shell.screen();
+    ASSERT_TRUE(shell.waitFor("$ ", shellPrompts + 1)) << "the key did not end the wait:\n"
+                                                       << tail(shell.screen());
     shell.type("echo status $?\n");
     ASSERT_TRUE(shell.waitFor("status 0"));
     const std::string& screen = shell.screen();
     EXPECT_EQ(screen.substr(screen.rfind(kPrompt) + kPrompt.size(), 4), "\r\n$ ") << "echoed";
-    EXPECT_EQ(shell.count(kPrompt), 3);
+    EXPECT_EQ(shell.count(kPrompt), prompts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl, ::testing::Values(kBash, kDash),
-                         [](const auto& info) { return info.param[0]; });
+INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl,
+                         ::testing::Values(JobControlCase{"bash", kBash, false},
+                                           JobControlCase{"dash", kDash, false},
+                                           JobControlCase{"bgDuringTheSort", kBash, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A background process whose terminal reads fail (EIO: stopping it for input is not allowed)
 // gets an error line and does not wait for a key it can never read.
@@ -390,42 +488,63 @@ TEST(PauseInTheBackground, EndsWhenTheTerminalCannotBeRead) {
 }
 
 // A sort that takes more than a second shows a status line on standard error at a terminal and
-// erases it before the results, leaving the screen as it would be without it. Standard error on
-// a pipe gets no byte of it.
-TEST(ProgressLine, ShownOnlyOnATerminalAndErasedBeforeTheResults) {
-    const TemporaryFile file;
-    std::string shown;
-    std::string input;
-    std::string n;
-    // Sizes grow until the sort is slow enough on this machine to show the line.
-    for (int size = 1 << 18; shown.find("\rsorting ") == std::string::npos; size *= 2) {
-        n = std::to_string(size);
-        input = n + "\n";
-        for (int k = 0; k < size; ++k) {
-            input += "0 ";
-        }
-        std::ofstream(file.path) << input;
-        Launch launch;
-        launch.paths[0] = file.path;
-        const auto start = std::chrono::steady_clock::now();
-        TerminalSession session(launch);
-        const int status = session.finish(300s);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        shown = session.screen();
-        ASSERT_TRUE(shown.find("\rsorting ") != std::string::npos ||
-                    std::chrono::steady_clock::now() - start < 3s)
-            << "a sort of " << n << " numbers took over 3 s without a progress line";
-    }
+// erases it before the results. It is drawn and erased with carriage returns and blanks, never an
+// escape sequence. Below numbers typed and ended without Enter (Ctrl-D twice) it starts on the
+// next screen line, so the screen is the same as after Enter; otherwise the screen is left as
+// without it. Standard error on a pipe gets no byte of it.
+struct ProgressCase {
+    const char* name;
+    const char* typedEnd;  // what ends the typed numbers; nullptr: they come from a file
+};
 
-    // The status lines follow the prompts and the last one is erased before the results; what
-    // each one says and when it is drawn is the unit tests' business.
-    const std::string zeros = input.substr(n.size() + 1);
-    EXPECT_EQ(shown.substr(0, shown.find("\rsorting ")),
-              kAskCount + "Enter " + n + " numbers:\r\n");
-    EXPECT_EQ(shown.substr(shown.rfind("\x1b[K") - 1),
-              "\r\x1b[K\r\nSorted using Bubble Sort: " + zeros +
-                  "\r\nSorted using std::sort: " + zeros + "\r\n");
-    EXPECT_EQ(runProcess(programCommand(), input).err, "");
+class ProgressShown : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(ProgressShown, AfterTheNumbersAndErasedBeforeTheResults) {
+    const ProgressCase& c = GetParam();
+    const SlowSort& slow = slowSort();
+    const std::string n = std::to_string(slow.n);
+    std::string shown = slow.screen;
+    std::string countEcho;
+    std::string numbersEcho;
+    if (c.typedEnd != nullptr) {
+        TerminalSession session;
+        ASSERT_TRUE(session.waitFor(kAskCount));
+        session.type(n + "\n");
+        ASSERT_TRUE(session.waitFor(" numbers:\r\n"));
+        session.type(zeroLines(slow.n, c.typedEnd));
+        ASSERT_TRUE(session.waitFor(kPrompt, 1, 300s)) << tail(session.screen());
+        session.type("x");
+        session.finish();
+        shown = session.screen();
+        countEcho = n + "\r\n";
+        numbersEcho = zeroLines(slow.n, "\r\n", "\r\n");
+    } else {
+        EXPECT_EQ(runProcess(programCommand(), n + "\n" + zeroLines(slow.n, "\n")).err, "");
+    }
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << "an escape sequence";
+
+    // The status lines follow the prompts and the numbers; what each says and when it is drawn
+    // is the unit tests' business. The last one is covered with as many blanks as it has
+    // characters, and the results follow.
+    const std::size_t first = shown.find("\rsorting ");
+    ASSERT_NE(first, std::string::npos) << "no progress line";
+    const std::string expected =
+        kAskCount + countEcho + "Enter " + n + " numbers:\r\n" + numbersEcho;
+    EXPECT_TRUE(shown.compare(0, first, expected) == 0)
+        << "before the progress line: ..." << tail(shown.substr(0, first)) << "\ninstead of ..."
+        << tail(expected);
+    const std::string label = "\r\nSorted using Bubble Sort: 0 0 ";
+    const std::size_t last = shown.rfind("\rsorting ", shown.find(label));
+    const std::string drawn = shown.substr(last + 1, shown.find('\r', last + 1) - last - 1);
+    const std::string erased =
+        '\r' + drawn + '\r' + std::string(drawn.find_last_not_of(' ') + 1, ' ') + '\r' + label;
+    EXPECT_EQ(shown.substr(last, erased.size()), erased);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sorts, ProgressShown,
+                         ::testing::Values(ProgressCase{"numbersFromAFile", nullptr},
+                                           ProgressCase{"typedWithEnter", "\n"},
+                                           ProgressCase{"typedEndedMidLine", "\x04\x04"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

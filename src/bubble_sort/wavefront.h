@@ -213,8 +213,9 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     e[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a, minimum));
     o[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a + 1, minimum));
 
-    // At step s the element at s - 2K + 2 leaves the window and the one at s + 2 enters.
-    const std::int32_t lastStep = len + K - 3;  // the last pass's last compare-exchange
+    // At step s the element at s - 2K + 2 leaves the window and the one at s + 2 enters. The
+    // steps run up to len + K - 3 (the last pass's last compare-exchange), past the largest
+    // 32-bit value when len is near it, so s counts only up to len - 1.
     const std::int32_t lastFullStep = len - 2;  // every pass still inside its bound
     const auto enteringAt = [&](std::int32_t s) {
         return s + 2 < len ? a + s + 2 : &aboveTheArray;
@@ -249,11 +250,14 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     for (; s <= lastFullStep; ++s) {
         advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &aboveTheArray, minimum);
     }
-    // The passes end one after another, the newest (pair K - 1) first: pair m takes part while
-    // m <= lastStep - s. A short array can get here with the bottom still below it.
-    for (; s <= lastStep; ++s) {
-        advance<Ops, R, true>(e, o, s >= 2 * K - 2 ? a + (s - 2 * K + 2) : &belowTheArray,
-                              &aboveTheArray, minimum, lastStep - s + 1);
+    // The passes end one after another, the newest (pair K - 1) first: at step s the pairs below
+    // active = len + K - 2 - s take part and the element at s - 2K + 2 = len - K - active leaves.
+    // Counted down by active, whose sums stay within 32 bits. A short array can get here with
+    // the bottom still below it.
+    for (std::int32_t active = (len - 1 - s) + (K - 1); active > 0; --active) {
+        const std::int32_t bottom = len - K - active;
+        advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray, &aboveTheArray,
+                              minimum, active);
     }
 
     // Every pass is done: the window's lower half is a[len - K .. len), the upper half lies
