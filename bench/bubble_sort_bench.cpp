@@ -282,6 +282,7 @@ int main(int argc, char** argv) {
                 ->Arg(2048)
                 ->Arg(4096)
                 ->Arg(8192)
+                ->Arg(16384)
                 ->Arg(65536)
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(0.2);
@@ -292,7 +293,7 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios(names, {2, 3, 4, 8, 16, 32, 48, 64, 128, 192, 256, 384, 512});
-    reporter.printRatios(names, {768, 1024, 1536, 2048, 4096, 8192, 65536});
+    reporter.printRatios(names, {768, 1024, 1536, 2048, 4096, 8192, 16384, 65536});
     std::vector<std::pair<std::string, int>> perCycleColumns;
     for (const Column& column : columns) {
         if (column.name != "reference") {

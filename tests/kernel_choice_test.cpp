@@ -33,6 +33,7 @@ struct DecodeCase {
     bool avx2;
     bool avx512;
     bool avx512LogicMax = false;
+    bool avx512HalfWidth = false;
 };
 
 class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
@@ -47,11 +48,12 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
             CpuidResult r;
             if (leaf == 0) {
                 r.eax = machine.highestLeaf;
-                // "GenuineIntel", or "AuthenticAMD"
-                r.ebx = machine.intel ? 0x756e6547 : 0x68747541;
-                r.edx = machine.intel ? 0x49656e69 : 0x69746e65;
-                r.ecx = machine.intel ? 0x6c65746e : 0x444d4163;
+                // "GenuineIntel", "AuthenticAMD", or another vendor's
+                r.ebx = machine.intel ? 0x756e6547 : machine.amd ? 0x68747541 : 0x6f677948;
+                r.edx = machine.intel ? 0x49656e69 : machine.amd ? 0x69746e65 : 0x6e65476e;
+                r.ecx = machine.intel ? 0x6c65746e : machine.amd ? 0x444d4163 : 0x656e6975;
             }
+            r.eax = leaf == 1 ? machine.leaf1Eax : r.eax;
             r.ecx = leaf == 1 ? machine.leaf1Ecx : r.ecx;
             r.ebx = leaf == 7 ? machine.leaf7Ebx : r.ebx;
             return r;
@@ -65,9 +67,14 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
     EXPECT_EQ(features.avx2, GetParam().avx2);
     EXPECT_EQ(features.avx512, GetParam().avx512);
     EXPECT_EQ(features.avx512LogicMax, GetParam().avx512LogicMax);
+    EXPECT_EQ(features.avx512HalfWidth, GetParam().avx512HalfWidth);
 }
 
 constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
+// cpuid leaf 1's eax of an EPYC 9004 (family 0xf + 0xa, model 0x11) and of an EPYC 9005 (0xf +
+// 0xb).
+constexpr std::uint32_t kZen4 = 0x00a10f11;
+constexpr std::uint32_t kZen5 = 0x00b00f21;
 
 INSTANTIATE_TEST_SUITE_P(
     Recorded, DecodeTable,
@@ -76,6 +83,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Intel's: the larger of a pair from a three-input logic instruction.
         DecodeCase{"allIntel", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, true}, 1, 1, 1, 1},
         DecodeCase{"avx2Intel", {13, kAvxOs, kAvx2, kZmmState, true}, 1, 1, 0, 0},
+        // AMD's family 0x19 runs AVX-512 in two halves (Zen 4); 0x1a does not (Zen 5).
+        DecodeCase{
+            "zen4", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, true, kZen4}, 1, 1, 1, 0, 1},
+        DecodeCase{
+            "zen5", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, true, kZen5}, 1, 1, 1, 0, 0},
+        DecodeCase{"family19NotAmd",
+                   {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, false, kZen4},
+                   1,
+                   1,
+                   1,
+                   0,
+                   0},
+        DecodeCase{"zen3", {13, kAvxOs, kAvx2, kYmmState, false, true, kZen4}, 1, 1, 0, 0, 0},
         // A compiler told to target AVX-512 may use any of the five: one missing is none.
         DecodeCase{"avx512FOnly", {13, kAvxOs, kAvx2 | kAvx512F, kZmmState}, 1, 1, 0},
         DecodeCase{
@@ -141,6 +161,7 @@ TEST_P(ChoiceTable, PicksTheFastestKernelTheProcessorRuns) {
 constexpr CpuFeatures kAvx2Only{true, false, true};
 constexpr CpuFeatures kAll{true, true, true};
 constexpr CpuFeatures kAllIntel{true, true, true, true};
+constexpr CpuFeatures kZen4Features{true, true, true, false, true};
 constexpr CpuFeatures kSse41Only{false, false, true};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,6 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"intel16", kAllIntel, avx512Cutoff(16), 16, "avx512tl/16", "neon/16"},
         ChoiceCase{"intel8BelowAvx512Cutoff", kAllIntel, avx512Cutoff(8) - 1, 8, "avx2/8",
                    "neon/8"},
+        ChoiceCase{"zen4", kZen4Features, kAvx512HalfWidthCutoff, 32, "avx512/32", "neon/32"},
+        ChoiceCase{"zen4BelowAvx512Cutoff", kZen4Features, kAvx512HalfWidthCutoff - 1, 32,
+                   "avx2/32", "neon/32"},
+        ChoiceCase{"zen4Below16", kZen4Features, avx512Cutoff(16, true) - 1, 16, "avx2/16",
+                   "neon/16"},
+        ChoiceCase{"zen4At8", kZen4Features, avx512Cutoff(8, true), 8, "avx512/8", "neon/8"},
         ChoiceCase{"bothBelowAvx512Cutoff", kAll, kAvx512Cutoff - 1, 32, "avx2/32", "neon/32"},
         ChoiceCase{"bothBelowCutoff", kAll, kVectorCutoff - 1, 32, "scalar", "scalar"},
         ChoiceCase{"sse41Only", kSse41Only, kVectorCutoff, 32, "sse41/32", "neon/32"},
@@ -204,6 +231,9 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2"));
     EXPECT_EQ(cpuFeatures().avx512LogicMax, cpuFeatures().avx512 && __builtin_cpu_is("intel"));
+    if (cpuFeatures().avx512HalfWidth) {
+        EXPECT_TRUE(cpuFeatures().avx512 && __builtin_cpu_is("amd"));
+    }
     EXPECT_EQ(cpuFeatures().sse41, __builtin_cpu_supports("sse4.1") != 0);
 #endif
     for (const std::int32_t n : {0, 10, 100, 1000, 100000}) {

@@ -62,7 +62,7 @@ BubbleSortKernel vectorKernel(const CpuFeatures& features, std::int32_t n, int l
     static_cast<void>(features);
     static_cast<void>(n);
 #if defined(SORTDEMO_X86_64_KERNELS)
-    if (features.avx512 && n >= avx512Cutoff(laneBits)) {
+    if (features.avx512 && n >= avx512Cutoff(laneBits, features.avx512HalfWidth)) {
         return features.avx512LogicMax
                    ? inLanes(laneBits, bubbleSortAvx512Logic, bubbleSortAvx512LogicU16,
                              bubbleSortAvx512LogicU8)

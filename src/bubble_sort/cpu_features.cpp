@@ -52,8 +52,12 @@ CpuidValues readCpuid(const CpuidInstructions& instructions) {
     values.highestLeaf = leaf0.eax;
     // "Genu", "ineI", "ntel" in little-endian order.
     values.intel = leaf0.ebx == 0x756e6547 && leaf0.edx == 0x49656e69 && leaf0.ecx == 0x6c65746e;
+    // "Auth", "enti", "cAMD".
+    values.amd = leaf0.ebx == 0x68747541 && leaf0.edx == 0x69746e65 && leaf0.ecx == 0x444d4163;
     if (values.highestLeaf >= 1) {
-        values.leaf1Ecx = instructions.cpuid(1).ecx;
+        const CpuidResult leaf1 = instructions.cpuid(1);
+        values.leaf1Eax = leaf1.eax;
+        values.leaf1Ecx = leaf1.ecx;
     }
     if (values.highestLeaf >= 7) {
         values.leaf7Ebx = instructions.cpuid(7).ebx;
@@ -79,6 +83,11 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
         (1u << 16) | (1u << 17) | (1u << 28) | (1u << 30) | (1u << 31);
     features.avx512 = features.avx2 && zmmState && (values.leaf7Ebx & kAvx512Set) == kAvx512Set;
     features.avx512LogicMax = features.avx512 && values.intel;
+    // AMD's family 0x19 is Zen 3, which has no AVX-512, and Zen 4, which runs it in halves.
+    const std::uint32_t baseFamily = (values.leaf1Eax >> 8) & 0xf;
+    const std::uint32_t family =
+        baseFamily == 0xf ? baseFamily + ((values.leaf1Eax >> 20) & 0xff) : baseFamily;
+    features.avx512HalfWidth = features.avx512 && values.amd && family == 0x19;
     return features;
 }
 

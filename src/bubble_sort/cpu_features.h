@@ -17,6 +17,10 @@ struct CpuFeatures {
     // issue on one port and logic on two. AMD's issue both on the same pipes, where the logic
     // instruction's third operand makes a compare-exchange slower (measured on Zen 4).
     bool avx512LogicMax = false;
+    // With AVX-512, whether the core runs a 512-bit instruction as two 256-bit halves (AMD's Zen
+    // 4): there the AVX-512 kernels do no more a cycle than AVX2's and pay off only on longer
+    // inputs.
+    bool avx512HalfWidth = false;
 };
 
 // The answers of x86-64's cpuid and xgetbv instructions that decide the features.
@@ -25,8 +29,10 @@ struct CpuidValues {
     std::uint32_t leaf1Ecx = 0;     // cpuid leaf 1, ecx: SSE4.1 (bit 19), OSXSAVE (27), AVX (28)
     // cpuid leaf 7 subleaf 0, ebx: AVX2 (bit 5), AVX-512 F (16), DQ (17), CD (28), BW (30), VL (31)
     std::uint32_t leaf7Ebx = 0;
-    std::uint64_t xcr0 = 0;  // xgetbv(0), the register state the operating system saves
-    bool intel = false;      // cpuid leaf 0's vendor (ebx, edx, ecx) is "GenuineIntel"
+    std::uint64_t xcr0 = 0;      // xgetbv(0), the register state the operating system saves
+    bool intel = false;          // cpuid leaf 0's vendor (ebx, edx, ecx) is "GenuineIntel"
+    bool amd = false;            // or "AuthenticAMD"
+    std::uint32_t leaf1Eax = 0;  // cpuid leaf 1, eax: the family (bits 8-11, and 20-27 after 15)
 };
 
 struct CpuidResult {

@@ -63,8 +63,8 @@ int laneBitsFor(std::int32_t minimum, std::int32_t maximum);
 
 // The fastest kernel for n elements whose range fits laneBits on a processor with these
 // features: from kVectorCutoff elements on, the widest vector instruction set it runs (but AVX2
-// rather than AVX-512 below avx512Cutoff) in the narrowest lanes the values fit; the scalar
-// kernel below that or without vector kernels.
+// rather than AVX-512 below avx512Cutoff, which depends on the core) in the narrowest lanes the
+// values fit; the scalar kernel below that or without vector kernels.
 BubbleSortKernel chooseBubbleSortKernel(const CpuFeatures& features, std::int32_t n,
                                         int laneBits = 32);
 
@@ -76,13 +76,20 @@ BubbleSortKernel chooseBubbleSortKernel(std::int32_t n, int laneBits = 32);
 // 8-bit lanes they are as fast as in 32-bit ones from there on, and faster above it.
 constexpr std::int32_t kVectorCutoff = 48;
 
-// Below this the AVX-512 kernel's 192-pass window has at most two full sweeps to run and the
-// rest in narrow ones, and the AVX2 kernel is as fast or faster (scripts/bench.sh, n = 256 to
-// 512).
+// AVX-512 takes over from AVX2 at this many numbers in 32-bit lanes, and at the same number of
+// its windows in 16-bit and 8-bit ones, two and four times as wide: below that its 192-pass
+// window has at most two full sweeps to run and the rest in narrow ones (scripts/bench.sh,
+// n = 256 to 512, on a 2-core AMD EPYC, Zen 5, whose AVX-512 ran 2.5 to 3 times its AVX2).
 constexpr std::int32_t kAvx512Cutoff = 512;
 
-// The same share of full sweeps for the windows of 16-bit and 8-bit lanes, two and four times
-// as wide.
-constexpr std::int32_t avx512Cutoff(int laneBits) {
+// A core that runs 512-bit instructions in two halves (Zen 4) does no more a cycle in AVX-512 than
+// in AVX2, whose smaller window wins up to 2048 numbers in 32-bit lanes, 8192 in 16-bit and 16384
+// in 8-bit ones (scripts/bench.sh on a 2-core AMD EPYC, Zen 4).
+constexpr std::int32_t kAvx512HalfWidthCutoff = 2048;
+
+constexpr std::int32_t avx512Cutoff(int laneBits, bool halfWidth = false) {
+    if (halfWidth) {
+        return kAvx512HalfWidthCutoff * (laneBits == 8 ? 8 : laneBits == 16 ? 4 : 1);
+    }
     return kAvx512Cutoff * (laneBits == 8 ? 4 : laneBits == 16 ? 2 : 1);
 }

@@ -171,7 +171,9 @@ struct Batch {
 template <class Ops, int R>
 SORTDEMO_ALWAYS_INLINE void markHotStep() {
     constexpr std::size_t bytes = sizeof(typename Ops::Lane);
-    constexpr bool logic = requires(typename Ops::Reg x) { Ops::larger(x, x, x); };
+    constexpr bool logic = requires(typename Ops::Reg x) {
+        Ops::larger(x, x, x);
+    };
     if constexpr (R == 1) {
         // the narrow sweeps' loop is not the hot one
     } else if constexpr (bytes == 1 && logic) {
