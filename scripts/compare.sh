@@ -2,7 +2,7 @@
 # Times this tree's kernels side by side with another commit's: builds the benchmark of both
 # (the other in a scratch worktree), runs them in turns, ROUNDS times each, on the benchmarks the
 # filter picks, and prints each one's median ns per compare-exchange in both and the ratio.
-#   scripts/compare.sh COMMIT [FILTER [ROUNDS]]   e.g. scripts/compare.sh HEAD~1 '/65536$' 5
+#   scripts/compare.sh COMMIT [FILTER [ROUNDS]]   e.g. scripts/compare.sh HEAD~1 /65536/ 5
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
@@ -20,7 +20,8 @@ for ((k = 0; k < rounds; ++k)); do
         tree=.
         [ "$side" = this ] || tree=$scratch/tree
         "$tree/build-bench/bench/bubble_sort_bench" --benchmark_filter="$filter" \
-            --benchmark_out="$scratch/$side-$k.json" --benchmark_out_format=json >/dev/null
+            --benchmark_out="$scratch/$side-$k.json" --benchmark_out_format=json \
+            >"$scratch/log" 2>&1 || { cat "$scratch/log" >&2 && exit 1; }
     done
 done
 printf '%-36s %10s %10s %7s\n' benchmark "$other" this speed-up
