@@ -61,7 +61,7 @@ struct Avx512Ops {
     // Of two values, the one that is not the smaller: x ^ y ^ smaller, one three-input logic
     // instruction (truth table 0x96), which issues on twice as many ports as max on Intel's cores.
     static Reg larger(Reg x, Reg y, Reg smaller) requires LogicMax {
-        return _mm512_xor_si512(_mm512_xor_si512(x, y), smaller);
+        return _mm512_ternarylogic_epi32(x, y, smaller, 0x96);
     }
     // Lanes 1.. of lo move down one and the top lane comes from top. Narrow lanes: each 128-bit
     // block of lo takes its new top byte(s) from the block above it, which the 32-bit align
