@@ -12,7 +12,7 @@ struct IssueRate {
     std::string isa;          // the kernels' instruction set: sse41, avx2, avx512, neon
     std::string instruction;  // as the assembler spells it
     std::string kind;         // min/max of 32-, 16- or 8-bit lanes ("min32"...), or "logic"
-    double perCycle = 0;      // median of several runs
+    double perCycle = 0;      // the fastest of several runs
 };
 
 struct MachineRates {
