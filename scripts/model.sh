@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # Estimates with llvm-mca how fast each kernel's hot loop runs on processors this machine is not:
-# it compiles the kernel with clang, marking the loop (SORTDEMO_MCA_MARKERS), and prints
+# it compiles the kernel with clang (or GCC), marking the loop (SORTDEMO_MCA_MARKERS), and prints
 # for every scheduling model of LLVM 14 among the processors below the cycles a step, the
 # compare-exchanges a cycle, the model's limit and the share of that limit the loop reaches. The
 # limit counts what a compare-exchange of a register takes, one min and one max, or one min and
 # one three-input logic instruction where the kernel has it (avx512tl), issued together on the
 # model's vector pipes, times the lanes. A model, not a measurement.
-#   scripts/model.sh                  every kernel at its own register count; fails if one spills
-#   scripts/model.sh KERNEL R [R ...] one kernel (sse41, avx2, avx512, avx512tl, neon, with /16 or
-#                                     /8 for its narrow lanes) at other counts
+#   scripts/model.sh [--gcc]                  every kernel at its own register count; fails if
+#                                             one spills
+#   scripts/model.sh [--gcc] KERNEL R [R ...] one kernel (sse41, avx2, avx512, avx512tl, neon,
+#                                             with /16 or /8 for its narrow lanes) at other counts
+# --gcc: the code GCC makes (g++, aarch64-linux-gnu-g++), as the release builds it, not clang's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 # clang's AArch64 target takes its C++ headers from the cross toolchain.
-ensure_packages clang llvm-14 g++-aarch64-linux-gnu
+ensure_packages clang llvm-14 g++ g++-aarch64-linux-gnu
+compiler=clang
+if [ "${1:-}" = --gcc ]; then
+    compiler=gcc
+    shift
+fi
 mca=$(command -v llvm-mca-14 || command -v llvm-mca)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -101,7 +108,7 @@ innermost_loop() { # lane width
     awk -v bits="$1" '{ line[++n] = $0 }
          /LLVM-MCA-LOOP/ && $NF == bits && !mark { mark = n }
          /^[.A-Za-z0-9_]+:/ { label = $0; sub(/:.*/, "", label); at[label] = n }
-         mark && n > mark && $1 ~ /^(j|b\.|b$|cb|tb)/ && ($NF in at) && at[$NF] < mark {
+         mark && n > mark && $1 ~ /^(j|b|cb|tb)/ && ($NF in at) && at[$NF] < mark {
              if (!to || n - at[$NF] < to - from) { from = at[$NF]; to = n } }
          END { print "# LLVM-MCA-BEGIN"
                for (k = from + 1; k <= to; ++k)
@@ -153,8 +160,12 @@ model_kernel() { # kernel registers models...
     local define=() steps
     [ "$macro" = - ] || define=("-D$macro=$registers")
     local asm="$work/${kernel//\//-}-$registers.s"
-    clang++ --target="$(triple "$arch")" -std=c++20 -O3 ${flags//,/ } -DSORTDEMO_MCA_MARKERS \
-        "${define[@]}" -S "src/bubble_sort/$source" -o "$asm"
+    local cxx=(clang++ --target="$(triple "$arch")")
+    if [ "$compiler" = gcc ]; then
+        [ "$arch" = x86 ] && cxx=(g++) || cxx=(aarch64-linux-gnu-g++)
+    fi
+    "${cxx[@]}" -std=c++20 -O3 ${flags//,/ } -DSORTDEMO_MCA_MARKERS "${define[@]}" \
+        -S "src/bubble_sort/$source" -o "$asm"
     innermost_loop "$mark" <"$asm" >"$asm.loop"
     mv "$asm.loop" "$asm"
     local spills
