@@ -222,6 +222,14 @@ int main(int argc, char** argv) {
                                     std::to_string(rate.perCycle));
         benchmark::AddCustomContext("instruction/" + rate.isa + "/" + rate.kind, rate.instruction);
     }
+    // Each kernel's limit on this core, kept for the chart.
+    for (const KernelInfo& kernel : bubbleSortKernels()) {
+        const Limit limit = limitOf(kernel.name, machine);
+        if (limit.perCycle > 0) {
+            benchmark::AddCustomContext(std::string("limit/") + kernel.name,
+                                        std::to_string(limit.perCycle));
+        }
+    }
 
     // Each column's kernel for n elements whose range fits laneBits, and the widest range it
     // takes (the width of its lanes); no kernel means the textbook loops.

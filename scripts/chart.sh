@@ -7,7 +7,8 @@
 # date in the caption. The run is the JSON that bubble_sort_bench writes with
 # --benchmark_out=FILE --benchmark_out_format=json: each name is COLUMN/SHAPE/N followed by
 # options such as min_time:0.200, a column may itself hold a slash, and the context holds the
-# clock and the issue rates. Each point is the median of the repetitions, or the single run.
+# clock and each kernel's limit on the core (limit/COLUMN). Each point is the median of the
+# repetitions, or the single run.
 #   scripts/chart.sh RUN.json CHART.svg
 set -euo pipefail
 . "$(dirname "$0")/packages.sh"
@@ -39,9 +40,8 @@ problem=$(mktemp)
 trap 'rm -f "$problem"' EXIT
 # One line per point or limit: panel, panel title, line number, line title, kind (kernel,
 # dispatched, textbook or limit), colour, n, compare-exchanges a cycle. A kernel COLUMN is
-# ISA/BITS; its limit is its lanes times one register's compare-exchanges a cycle: the issue rate
-# of its min/max over two, or with a three-input logic instruction (avx512tl) the lesser of the
-# min/max rate and half the logic rate.
+# ISA/BITS; the limit drawn for an instruction set in a panel is the one the run recorded for
+# that set's kernel of the panel's lane width.
 if ! lines=$(jq -r '
     def parse: .run_name as $name | $name | split("/")
         | until(length == 0 or (last | contains(":") | not); .[:-1])
@@ -75,16 +75,11 @@ if ! lines=$(jq -r '
               "random8": "within 8 bits"}[.shape],
              (.column | lineNumber), (.column | title), .kind, (.column | colour), .n, .perCycle] ),
     ( map(select(.kind == "kernel" and (.column | contains("/")))) | unique_by([.shape, (.column | isa)])
-      | .[] | (.column | isa) as $isa | (.column | bits) as $bits
-      | ($isa | sub("tl$"; "")) as $rates
-      | ({"sse41": 128, "avx2": 256, "avx512": 512, "neon": 128}[$rates] / $bits) as $lanes
-      | ($c["per_cycle/\($rates)/min\($bits)"] // "0" | tonumber) as $minmax
-      | ($c["per_cycle/\($rates)/logic"] // "0" | tonumber) as $logic
-      | (if $isa == "avx512tl" then [$minmax, $logic / 2] | min else $minmax / 2 end) as $per
-      | select($per > 0)
-      | .shape as $shape
+      | .[] | ($c["limit/\(.column)"] // "0" | tonumber) as $limit
+      | select($limit > 0)
+      | (.column | isa) as $isa | .shape as $shape
       | [($shapes | index($shape)) + 1, "", 100 + ($isas | index($isa)), "limit \($isa)", "limit",
-         ($isa | colour), 0, $lanes * $per] )
+         ($isa | colour), 0, $limit] )
     | @tsv' "$run" 2>"$problem"); then
     echo "error: $run: $(sed 's/^jq: error ([^)]*): //' "$problem" | head -n 1)" >&2
     exit 1
