@@ -62,7 +62,7 @@ fi
 # Each instruction set's limit, where its issue rates were measured, as a line in its panels.
 limits=$(xmllint --xpath "count(//${group}[starts-with(.//${text}, 'limit ')])" \
     "$scratch/chart.svg")
-if [ "$(jq -r '.context | keys[] | select(startswith("limit/"))' "$scratch/run.json" | wc -l)" \
+if [ "$(jq -r '.context | keys[] | select(startswith("per_cycle/"))' "$scratch/run.json" | wc -l)" \
     -gt 0 ] && [ "$limits" -lt 3 ]; then
     echo "the chart has $limits limit lines, not one in each panel at least"
     exit 1
