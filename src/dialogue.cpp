@@ -81,7 +81,8 @@ class ScreenLine {
 };
 
 int fail(std::ostream& err, const std::string& message, bool ownLine = false) {
-    err << (ownLine ? "\nerror: " : "error: ") << message << '\n' << std::flush;
+    // One write, so that a shell's job notice cannot land inside the line.
+    err << (std::string(ownLine ? "\nerror: " : "error: ") + message + '\n') << std::flush;
     return 1;
 }
 
