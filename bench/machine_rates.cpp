@@ -100,18 +100,21 @@ double secondsPerLoop(void (*probe)(long)) {
     return std::chrono::duration<double>(Clock::now() - start).count() / kLoops;
 }
 
-// The fastest of 7 runs of the probe's loop, in seconds, and that of the clock chain's loop in
-// chain: runs of the two take turns, so that both are timed at the same clock speed. Anything
-// else running can only slow a run down, so each fastest is the core's own. (The fastest ratio
-// of single runs would gain from a chain run slowed down: it read 2.4 vpternlogd a cycle on a
-// core that issues 2.)
-double fastestLoop(void (*probe)(long), double& chain) {
+// The fastest of 7 runs of a probe's loop and of the clock chain's loop, in seconds: runs of the
+// two take turns, so that both are timed at the same clock speed. Anything else running can only
+// slow a run down, so each fastest is the core's own. (The fastest ratio of single runs would
+// gain from a chain run slowed down: it read 2.4 vpternlogd a cycle on a core that issues 2.)
+struct FastestLoops {
+    double probe = std::numeric_limits<double>::infinity();
+    double chain = std::numeric_limits<double>::infinity();
+};
+
+FastestLoops fastestLoops(void (*probe)(long)) {
     secondsPerLoop(probe);
-    double fastest = std::numeric_limits<double>::infinity();
-    chain = fastest;
+    FastestLoops fastest;
     for (int k = 0; k < 7; ++k) {
-        chain = std::min(chain, secondsPerLoop(clockChain));
-        fastest = std::min(fastest, secondsPerLoop(probe));
+        fastest.chain = std::min(fastest.chain, secondsPerLoop(clockChain));
+        fastest.probe = std::min(fastest.probe, secondsPerLoop(probe));
     }
     return fastest;
 }
@@ -123,9 +126,8 @@ double fastestLoop(void (*probe)(long), double& chain) {
 MachineRates measureMachineRates() {
     MachineRates machine;
 #ifdef SORTDEMO_PROBES
-    double chain = 0;
-    const double clockLoop = fastestLoop(clockChain, chain);
-    machine.clockGHz = 1e-9 * kInstructionsPerLoop / std::min(clockLoop, chain);
+    const FastestLoops clock = fastestLoops(clockChain);
+    machine.clockGHz = 1e-9 * kInstructionsPerLoop / std::min(clock.probe, clock.chain);
     struct Probe {
         bool runs;
         const char* isa;
@@ -161,8 +163,9 @@ MachineRates measureMachineRates() {
     for (const Probe& probe : probes) {
         if (probe.runs) {
             // Both loops hold 96 instructions, and the chain's take 96 cycles.
-            const double probeLoop = fastestLoop(probe.probe, chain);
-            machine.rates.push_back({probe.isa, probe.instruction, probe.kind, chain / probeLoop});
+            const FastestLoops loops = fastestLoops(probe.probe);
+            machine.rates.push_back(
+                {probe.isa, probe.instruction, probe.kind, loops.chain / loops.probe});
         }
     }
 #endif
