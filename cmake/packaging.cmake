@@ -5,7 +5,7 @@
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME sortdemo)
-set(CPACK_PACKAGE_VENDOR "The sortdemo developers")
+set(CPACK_PACKAGE_VENDOR "${SORTDEMO_VENDOR}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Debian's extended description: lines under 80 columns, "." for an empty line.
 set(CPACK_PACKAGE_DESCRIPTION
