@@ -1,11 +1,12 @@
 # Packages for users: a .deb and an .rpm of the native or ARM build, laid out as Debian policy
 # and Fedora's guidelines ask (program, manual page, documentation and licence), a .zip of the
-# Windows build holding sortdemo.exe, the README and the licence, and a tarball of the static build
-# with one folder holding the program, its manual page, the README and the licence.
+# Windows build holding sortdemo.exe, README.txt and LICENSE.txt, and a tarball of the static
+# build with one folder holding the program, its manual page, the README and the licence. Each
+# carries the users' README, made from doc/user_readme.md.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME sortdemo)
-set(CPACK_PACKAGE_VENDOR "The sortdemo developers")
+set(CPACK_PACKAGE_VENDOR "${SORTDEMO_VENDOR}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 # Debian's extended description: lines under 80 columns, "." for an empty line.
 set(CPACK_PACKAGE_DESCRIPTION
@@ -13,6 +14,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 sorts one copy with its own bubble sort and one with the C++ standard
 library's std::sort, and writes both results. Anything but whole decimal
 numbers in the 32-bit range ends the run with a one-line error message.
+The numbers come from standard input alone: the only options are --help
+and --version, and any other argument is an error.
 .
 The bubble sort makes all of its n(n-1)/2 compare-exchanges, running many
 passes at once in vector registers: SSE4.1, AVX2 or AVX-512 on x86-64, as
@@ -22,10 +25,17 @@ set(CPACK_PACKAGE_CONTACT "The sortdemo developers <sortdemo@example.org>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
-# The .zip and the tarball hold one folder; the .deb and the .rpm lay out /usr.
-if(WIN32 OR SORTDEMO_STATIC)
+# The .zip and the tarball hold one folder; the .deb and the .rpm lay out /usr. The .zip's text
+# files have names and line ends that Windows opens.
+if(WIN32)
     set(bindir .)
-    install(FILES README.md LICENSE DESTINATION .)
+    configure_file(doc/user_readme.md user/README.txt @ONLY NEWLINE_STYLE CRLF)
+    configure_file(LICENSE user/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/user/README.txt ${PROJECT_BINARY_DIR}/user/LICENSE.txt
+            DESTINATION .)
+elseif(SORTDEMO_STATIC)
+    set(bindir .)
+    install(FILES ${PROJECT_BINARY_DIR}/user/README.md LICENSE DESTINATION .)
 else()
     set(bindir ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -75,9 +85,15 @@ else()
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
         OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    # Reviewed lintian findings, with the reason beside each.
+    # Reviewed lintian findings, with the reason beside each: for the .deb alone, not for an
+    # install from source.
     install(FILES ${PROJECT_SOURCE_DIR}/doc/lintian-overrides
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME sortdemo COMPONENT debian)
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME sortdemo
+            COMPONENT lintian EXCLUDE_FROM_ALL)
+    string(APPEND cpack_time "if(CPACK_GENERATOR STREQUAL \"DEB\")
+    set(CPACK_INSTALL_CMAKE_PROJECTS
+        \"${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/;${PROJECT_BINARY_DIR};${PROJECT_NAME};lintian;/\")
+endif()\n")
     include(cmake/rpm.cmake)
     # What differs from one generator to the other, read by cpack as it starts each.
     file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/cpack_project_config.cmake CONTENT "${cpack_time}")

@@ -6,6 +6,9 @@
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
+# Installed where it was built for: the program is found on PATH and its manual page by man, so
+# nothing is gained by moving it, and rpm then shows no "Relocations".
+set(CPACK_PACKAGE_RELOCATABLE OFF)
 # rpm's summary is capitalised, Debian's not; rpm's description has empty lines where Debian's
 # has ".".
 string(SUBSTRING "${PROJECT_DESCRIPTION}" 0 1 first)
@@ -15,7 +18,8 @@ set(CPACK_RPM_PACKAGE_SUMMARY "${first}${rest}")
 string(REPLACE "\n.\n" "\n\n" CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 
 set(licencedir ${CMAKE_INSTALL_DATADIR}/licenses/${PROJECT_NAME})
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT rpm EXCLUDE_FROM_ALL)
+install(FILES ${PROJECT_BINARY_DIR}/user/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT rpm EXCLUDE_FROM_ALL)
 install(FILES LICENSE DESTINATION ${licencedir} COMPONENT rpm EXCLUDE_FROM_ALL)
 set(CPACK_RPM_USER_FILELIST "%doc /usr/${CMAKE_INSTALL_DOCDIR}/README.md"
                             "%license /usr/${licencedir}/LICENSE")

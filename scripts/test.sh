@@ -62,7 +62,7 @@ step "the Windows package"
 cpack --preset windows >/dev/null
 listing=$(cmake -E tar tf build-win/packages/sortdemo-*-win64.zip)
 echo "$listing"
-for file in sortdemo.exe README.md LICENSE; do
+for file in sortdemo.exe README.txt LICENSE.txt; do
     grep -q "/$file\$" <<<"$listing"
 done
 

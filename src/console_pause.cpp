@@ -5,7 +5,12 @@
 #include <cstdlib>
 #include <iostream>
 
-void pauseConsole(StandardTerminals) {
+void pauseConsole(StandardTerminals terminals) {
+    // Only a person at the console sees the prompt: with either stream redirected, the prompt
+    // would land in the results file, or a script would wait for a key.
+    if (!terminals.input || !terminals.output) {
+        return;
+    }
     std::cout.flush();
     static_cast<void>(std::system("pause"));
 }

@@ -1,8 +1,23 @@
 #include "terminal.h"
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <io.h>
-#define SORTDEMO_ISATTY _isatty
+#include <windows.h>
+
+namespace {
+
+// A console is what has a console mode: the C runtime's _isatty is true for any character
+// device, the NUL device too.
+int isConsole(int fd) {
+    DWORD mode = 0;
+    return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), &mode) != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+#define SORTDEMO_ISATTY isConsole
 #else
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -1,10 +1,16 @@
 // Runs the built program with given standard input and checks standard output byte for byte,
 // the error line and the exit status, natively or under an emulator (qemu for the ARM program).
-// For the Windows program under Wine line ends are CRLF, the command processor's pause adds its
-// own text after ours and Wine may add its own lines on standard error; those differences are
-// normalised away.
+// For the Windows program under Wine line ends are CRLF and Wine may add its own lines on
+// standard error; those differences are normalised away. With no console there is no pause, so
+// standard output holds the dialogue alone on Windows too.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,8 +76,7 @@ void expectRun(const ProcessResult& result, const std::string& out, const std::s
     EXPECT_EQ(result.exitCode, exitCode);
     const std::string expectedErr = err.empty() ? "" : err + "\n";
     if (programIsWindows()) {
-        const std::string actualOut = withoutCarriageReturns(result.out);
-        EXPECT_EQ(actualOut.substr(0, out.size()), out);
+        EXPECT_EQ(withoutCarriageReturns(result.out), out);
         EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)), expectedErr);
     } else {
         EXPECT_EQ(result.out, out);
@@ -195,12 +200,84 @@ INSTANTIATE_TEST_SUITE_P(
                      "error: expected number 2 of 2, but the input ended"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The command line is answered at once: nothing is read (no prompt) and nothing waits.
+struct CommandLineCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string outStart;  // the first line of standard output, or nothing at all
+    std::string err;
+    int exitCode;
+    bool helpOnWindows = false;  // the Windows program takes it for --help
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CommandLineTable : public ::testing::TestWithParam<CommandLineCase> {};
+
+const std::string kUsage = "Usage: sortdemo [--help | --version]\n";
+
+TEST_P(CommandLineTable, AnswersWithoutReading) {
+    CommandLineCase c = GetParam();
+    if (c.helpOnWindows && programIsWindows()) {
+        c = {c.name, c.arguments, kUsage, "", 0};
+    }
+    std::vector<std::string> command = programCommand();
+    command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+    ProcessResult result = runProcess(command, "2 3 1\n");
+    result.out = withoutCarriageReturns(result.out);
+    const std::string firstLine = result.out.substr(0, result.out.find('\n') + 1);
+    expectRun(result, c.outStart.empty() ? "" : result.out, c.err, c.exitCode);
+    EXPECT_EQ(firstLine, c.outStart);
+    EXPECT_EQ(result.out.find("Enter"), std::string::npos);
+}
+
+std::string unexpected(const std::string& argument) {
+    return "error: unexpected argument \"" + argument +
+           "\" (sortdemo reads the numbers from standard input, as in: sortdemo < numbers.txt)";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLineTable,
+    ::testing::Values(
+        CommandLineCase{"help", {"--help"}, kUsage, "", 0},
+        CommandLineCase{"version", {"--version"}, "sortdemo " SORTDEMO_VERSION "\n", "", 0},
+        CommandLineCase{"fileName", {"numbers.txt"}, "", unexpected("numbers.txt"), 2},
+        CommandLineCase{"twoOptions", {"--help", "--version"}, "", unexpected("--version"), 2},
+        CommandLineCase{
+            "controlBytes", {"\x1b]0;owned\x07"}, "", unexpected("\\x1b]0;owned\\x07"), 2},
+        // Windows programs take /? for help; elsewhere it is a file name like any other.
+        CommandLineCase{"windowsHelp", {"/?"}, "", unexpected("/?"), 2, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Results that cannot be written are a failure, not a success.
 TEST(Dialogue, ReportsResultsThatCouldNotBeWritten) {
     const ProcessResult result = runProcess(programCommand(), "3 1 2 3\n", "/dev/full");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)),
               "error: could not write the results\n");
+}
+
+// A file holds the dialogue alone, and nothing waits for a key: standard input or standard output
+// a file, the other a pipe.
+TEST(Dialogue, FilesHoldTheDialogueAlone) {
+    char inputPath[] = "/tmp/sortdemo-input-XXXXXX";
+    char outputPath[] = "/tmp/sortdemo-output-XXXXXX";
+    close(mkstemp(inputPath));
+    close(mkstemp(outputPath));
+    std::ofstream(inputPath) << "2\n3 1\n";
+    std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$@\" <\"$0\"", inputPath};
+    for (const std::string& word : programCommand()) {
+        command.push_back(word);
+    }
+    expectRun(runProcess(command, ""), sorted("2", "1 3 "), "", 0);
+    expectRun(runProcess(programCommand(), "2\n3 1\n", outputPath), "", "", 0);
+    std::ifstream written(outputPath);
+    EXPECT_EQ(withoutCarriageReturns(std::string(std::istreambuf_iterator<char>(written), {})),
+              sorted("2", "1 3 "));
+    std::remove(inputPath);
+    std::remove(outputPath);
 }
 
 // A count the memory cannot hold ends with a message, not a crash. The address space is capped so

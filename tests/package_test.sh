@@ -18,6 +18,7 @@ fail() {
     exit 1
 }
 extension=$(tr '[:upper:]' '[:lower:]' <<<"$generator")
+homepage=$(sed -n 's/^ *HOMEPAGE_URL "\(.*\)")$/\1/p' "$root/CMakeLists.txt")
 rm -f "$build"/packages/*."$extension"
 (cd "$build" && cpack -G "$generator" -B "$build/packages" >/dev/null)
 package=$(ls "$build"/packages/*."$extension")
@@ -42,8 +43,12 @@ if [ "$generator" = DEB ]; then
     architecture=$(dpkg-architecture -a "$architecture" -q DEB_HOST_GNU_CPU 2>/dev/null)
 
     dpkg -x "$package" "$installed"
-    files=(usr/share/doc/sortdemo/{copyright,changelog.gz,README.md.gz})
+    files=(usr/share/doc/sortdemo/{copyright,changelog.gz,README.md.gz}
+        usr/share/lintian/overrides/sortdemo)
     version=$(dpkg-deb -f "$package" Version)
+    readme=$(gzip -dc "$installed/usr/share/doc/sortdemo/README.md.gz")
+    [ "$(dpkg-deb -f "$package" Homepage)" = "$homepage" ] ||
+        fail "the Homepage is not $homepage: $(dpkg-deb -f "$package" Homepage)"
     latest=$(gzip -dc "$installed/usr/share/doc/sortdemo/changelog.gz" | sed -n 1p)
     [[ $latest == "sortdemo ($version) "* ]] || fail "changelog's latest entry is not $version: $latest"
 else
@@ -76,9 +81,19 @@ else
     "${rpm[@]}" -V --nodeps sortdemo || fail "the installed files differ from the package's"
     files=(usr/share/doc/sortdemo/README.md usr/share/licenses/sortdemo/LICENSE)
     version=$(rpm -qp --qf '%{VERSION}-%{RELEASE}' "$package")
+    readme=$(<"$installed/usr/share/doc/sortdemo/README.md")
+    # Installed where it was built for, with the project's address.
+    fields=$(rpm -qp --qf '%{PREFIXES} %{URL}' "$package")
+    [ "$fields" = "(none) $homepage" ] || fail "relocations and URL: $fields"
     latest=$(rpm -qp --changelog "$package" | sed -n 1p)
     [[ $latest == "* "*" - $version" ]] || fail "changelog's latest entry is not $version: $latest"
 fi
+
+# The users' README, whose every link is a full address.
+[ "$(sed -n 1p <<<"$readme")" = "sortdemo ${version%%-*}" ] ||
+    fail "the package's README is not the users' README of ${version%%-*}"
+! links=$(grep -oP '\]\(\K[^)]*' <<<"$readme" | grep -v '^[a-z]*:') ||
+    fail "the README links to what the package lacks: $links"
 
 case $(file -b "$installed/usr/bin/sortdemo") in
 *", x86-64, "*) machine=x86_64 ;;

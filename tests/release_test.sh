@@ -82,6 +82,20 @@ for rpm in "$tree"/dist/*.rpm; do
 done
 deb=sortdemo_${version}_amd64.deb
 
+# The .zip as a Windows user gets it: one folder with sortdemo.exe, the users' README as
+# README.txt and the licence as LICENSE.txt, both with CR LF line ends, which Notepad opens.
+mkdir "$scratch/zip"
+(cd "$scratch/zip" && cmake -E tar xf "$tree/dist/$name-win64.zip")
+listing=$(cd "$scratch/zip" && find . -type f | sort | tr '\n' ' ')
+expected="./$name-win64/LICENSE.txt ./$name-win64/README.txt ./$name-win64/sortdemo.exe "
+[ "$listing" = "$expected" ] || fail "the .zip holds $listing, not $expected"
+for text in README.txt LICENSE.txt; do
+    ! grep -qv $'\r$' "$scratch/zip/$name-win64/$text" || fail "$text has a line end without CR"
+done
+[ "$(sed -n 1p "$scratch/zip/$name-win64/README.txt")" = "sortdemo $version"$'\r' ] ||
+    fail "README.txt is not the users' README"
+echo "the .zip: $listing(with CR LF)"
+
 listing=$(tar -tzf "$scratch/one/dist/$name.tar.gz" | grep -v '/$' | sort)
 expected=$( (git ls-files && echo SOURCE_DATE_EPOCH) | sed "s|^|$name/|" | sort)
 [ "$listing" = "$expected" ] || fail "the tarball holds other files than the tracked ones:" \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a static program's tarball (sortdemo-VERSION-linux-ARCH.tar.gz): one folder of its own
-# name holding the program, its manual page, the README and the licence; the program for ARCH,
+# name holding the program, its manual page, the users' README (every link in it a full address)
+# and the licence; the program for ARCH,
 # static, position-independent, with read-only relocations bound at start-up, and stripped. Then
 # copies the program alone into an empty folder and runs the end-to-end table against it there:
 # natively with that folder as the root directory (chroot as root, a user namespace otherwise),
@@ -20,6 +21,11 @@ expected="$folder/LICENSE $folder/README.md $folder/sortdemo $folder/sortdemo.1 
 [ "$listing" = "$expected" ] || fail "the tarball holds $listing, not $expected"
 tar -xzf "$tarball" -C "$scratch"
 program=$scratch/$folder/sortdemo
+version=${folder#sortdemo-}
+[ "$(sed -n 1p "$scratch/$folder/README.md")" = "sortdemo ${version%%-*}" ] ||
+    fail "the README is not the users' README of ${version%%-*}"
+! links=$(grep -oP '\]\(\K[^)]*' "$scratch/$folder/README.md" | grep -v '^[a-z]*:') ||
+    fail "the README links to what the tarball lacks: $links"
 
 description=$(file -b "$program")
 echo "$description"

@@ -400,6 +400,67 @@ TEST(Pause, DoesNotWaitWithoutATerminal) {
     EXPECT_EQ(result.out.find("Press any key"), std::string::npos);
 }
 
+// The wait at a console, natively and for the Windows program under Wine (whose pause writes
+// its own prompt): only with standard input and output both at the console. A file on either
+// gets no prompt and nobody waits; a results file holds the dialogue alone.
+struct ConsoleCase {
+    const char* name;
+    int redirected;  // this standard stream is a file instead of the console; -1 for none
+    bool waits;
+    const char* device = nullptr;  // the device it is instead of a file
+};
+
+class ConsolePause : public ::testing::TestWithParam<ConsoleCase> {};
+
+TEST_P(ConsolePause, WaitsOnlyWithInputAndOutputAtTheConsole) {
+    const ConsoleCase& c = GetParam();
+    TemporaryFile file;
+    std::ofstream(file.path) << (c.redirected == 0 ? "2\n5 3\n" : "");
+    Launch launch;
+    if (c.redirected >= 0) {
+        launch.paths[c.redirected] = c.device ? c.device : file.path;
+    }
+    TerminalSession session(launch);
+    if (c.redirected != 0) {
+        // Wine's console redraws the prompt, its last space as a cursor move, and reads keys in
+        // a raw mode of its own, once it has set it: typed earlier, Enter reads as Ctrl-J.
+        ASSERT_TRUE(c.redirected == 1 || session.waitFor("Enter how many", 1, 60s))
+            << session.screen();
+        for (int k = 0; programIsWindows() && session.localFlags() != 0 && k < 300; ++k) {
+            std::this_thread::sleep_for(100ms);
+        }
+        session.type("2\r5 3\r");
+    }
+    if (c.waits) {
+        ASSERT_TRUE(session.waitFor("Press any key", 1, 60s)) << session.screen();
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(session.stillRunning()) << "the wait has ended";
+        session.type("x");
+    }
+    const int status = session.finish(60s);
+    ASSERT_TRUE(WIFEXITED(status)) << session.screen();
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(session.count("Press any key"), c.waits ? 1 : 0) << session.screen();
+    std::ifstream written(file.path);
+    std::string text(std::istreambuf_iterator<char>(written), {});
+    std::erase(text, '\r');
+    // Wine may write notes of its own to standard error: there, only that none is ours.
+    if (c.redirected == 2) {
+        EXPECT_EQ(text.find("error: "), std::string::npos) << text;
+    } else if (c.redirected >= 0 && !c.device) {
+        EXPECT_EQ(text, c.redirected == 0 ? "2\n5 3\n" : kAskCount + kResults);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, ConsolePause,
+                         ::testing::Values(ConsoleCase{"console", -1, true},
+                                           ConsoleCase{"inputFromAFile", 0, false},
+                                           ConsoleCase{"outputToAFile", 1, false},
+                                           // a character device, but no console
+                                           ConsoleCase{"outputToNul", 1, false, "/dev/null"},
+                                           ConsoleCase{"errorToAFile", 2, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Ctrl-Z at the wait, then fg, twice (the second time by way of bg), in an interactive shell:
 // stopped, the shell gets its terminal back as it was; in the background the wait leaves the
 // terminal alone; continued in the foreground, the prompt is shown again, once, and one
