@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #define SORTDEMO_ISATTY _isatty
 #else
 #include <sys/ioctl.h>
@@ -24,4 +25,32 @@ long typedAheadOnStandardInput() {
     int bytes = 0;
     return ioctl(STDIN_FILENO, FIONREAD, &bytes) == 0 ? bytes : 0;
 #endif
+}
+
+bool inForegroundOf(int descriptor) {
+#ifdef _WIN32
+    static_cast<void>(descriptor);
+    return true;
+#else
+    const pid_t foreground = tcgetpgrp(descriptor);
+    return foreground < 0 || foreground == getpgrp();
+#endif
+}
+
+int terminalColumns(int descriptor) {
+#ifdef _WIN32
+    // A console line wraps at its screen buffer's width, which may be wider than the window.
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    return handle != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(handle, &info) != 0
+               ? info.dwSize.X
+               : 0;
+#else
+    winsize size{};
+    return ioctl(descriptor, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+#endif
+}
+
+TerminalNow terminalNow(int descriptor) {
+    return {inForegroundOf(descriptor), terminalColumns(descriptor)};
 }
