@@ -66,24 +66,19 @@ ProgressLine::ProgressLine(std::ostream& terminal, std::int32_t n, bool belowTex
 
 // The median of the recent intervals' rates, so that the one interval in which the process was
 // stopped (Ctrl-Z, then fg) or starved does not slow the estimate, and a stop long ago does not
-// either.
+// either. Redraws are a quarter of a second apart at least, so no interval is empty; without
+// progress yet the time left is unknown, infinite, which only a share of 0 meets.
 double ProgressLine::secondsLeft(Clock::time_point now, double share) {
     const double seconds = std::chrono::duration<double>(now - lastTime_).count();
-    if (seconds > 0.0) {
-        rates_[rateCount_ % kRecent] = (share - lastShare_) / seconds;
-        ++rateCount_;
-    }
+    rates_[rateCount_ % kRecent] = (share - lastShare_) / seconds;
+    ++rateCount_;
     lastTime_ = now;
     lastShare_ = share;
-    if (share >= 1.0) {
-        return 0.0;
-    }
     std::array<double, kRecent> rates = rates_;
-    const std::size_t count = std::min(rateCount_, kRecent);
-    const auto middle = rates.begin() + static_cast<std::ptrdiff_t>(count / 2);
-    std::nth_element(rates.begin(), middle, rates.begin() + static_cast<std::ptrdiff_t>(count));
-    return count == 0 || *middle <= 0.0 ? std::numeric_limits<double>::infinity()
-                                        : (1.0 - share) / *middle;
+    const auto recent = static_cast<std::ptrdiff_t>(std::min(rateCount_, kRecent));
+    const auto middle = rates.begin() + recent / 2;
+    std::nth_element(rates.begin(), middle, rates.begin() + recent);
+    return *middle > 0.0 ? (1.0 - share) / *middle : std::numeric_limits<double>::infinity();
 }
 
 std::size_t ProgressLine::room() {

@@ -75,7 +75,7 @@ TEST(ProgressLine, DrawsOverTimeAndErasesTheLast) {
                                {1750, 970, "\rsorting 1000 numbers: 5%, about 12 s left"},
                                {21750, 960, "\rsorting 1000 numbers: 7%, about 12 s left"},
                                {22000, 950, "", {false, 80}},
-                               {22250, 940, "\rsorting 1000 numbers: 11%, about 12 s left"},
+                               {22250, 940, "\rsorting: 11%, about 12 s left", {true, 40}},
                                {22500, 500, "\rsorting: 75%, about 4 s left ", {true, 30}},
                                {22750, 400, "\r84%, 3 s left      ", {true, 20}},
                                {23000, 300, "\r  \r", {true, 3}},

@@ -340,7 +340,13 @@ INSTANTIATE_TEST_SUITE_P(
                   kAskCount + kResults,
                   0},
         TypedCase{"errorToAFile", {"\x04"}, kAskCount, 2, kCountEnded + "\n"},
-        TypedCase{"inputFromAFile", {}, kAskCount + "\r\n" + kCountIsAbc, 0, "abc"}),
+        TypedCase{"inputFromAFile", {}, kAskCount + "\r\n" + kCountIsAbc, 0, "abc"},
+        TypedCase{"numbersFromAFile",
+                  {},
+                  kAskCount + "Enter 2 numbers:\r\n\r\nSorted using Bubble Sort: 3 5 \r\n",
+                  0,
+                  "2 5 3",
+                  0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What ends the key-press wait: a key (one press however many bytes it sends, taken without
@@ -471,11 +477,12 @@ TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
         ASSERT_TRUE(shell.waitFor(kPrompt));
         shell.type("\x1a");
         ASSERT_TRUE(shell.waitFor("$ ", 2)) << shell.screen();
-        shell.type(c.ended +
+        // The shell's settings change meanwhile: the job must leave them as the shell has them.
+        shell.type("stty -echo; " + c.ended +
                    "; for i in 1 2 3 4 5 6 7 8; do kill -0 %1 2>/dev/null && sleep 0.5; done;"
                    " kill -0 %1 2>/dev/null || echo ended$((6*7))\n");
         ASSERT_TRUE(shell.waitFor("ended42")) << "the job lives on: " << tail(shell.screen());
-        EXPECT_EQ(shell.localFlags(), before) << "the shell got the terminal changed";
+        EXPECT_EQ(shell.localFlags(), before & ~ECHO) << "the job changed the shell's settings";
         EXPECT_EQ(shell.count(kPrompt), 1);
         return;
     } else {
