@@ -19,8 +19,8 @@ constexpr const char* kRange = " is out of range (-2147483648 to 2147483647)";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
-// Whether the prompts reach the person's screen: on standard output, or, with that going to a
-// file or a pipe, on standard error as well when the person types at the terminal.
+// Whether the prompts go to standard error as well: with standard output going to a file or a
+// pipe, a person typing at the terminal would not see what to type.
 bool promptsOnError(StandardTerminals terminals) {
     return !terminals.output && terminals.input && terminals.error;
 }

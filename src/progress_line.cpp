@@ -40,7 +40,7 @@ std::string progressText(std::int32_t n, double share, double secondsLeft, std::
         aboutLeft = ", about " + left;
         left = ", " + left;
     }
-    // The count was typed by the reader, "about" and "sorting" say little once the line is known:
+    // The count is the person's own, and "about" and "sorting" say little once the line is known:
     // they go first, the share last.
     const std::string forms[] = {
         "sorting " + std::to_string(n) + " numbers: " + percent + aboutLeft,

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <cstdint>
 #include <sstream>
@@ -104,6 +110,27 @@ TEST(ProgressLine, DrawsOverTimeAndErasesTheLast) {
         terminal.str("");
         line.erase();
         EXPECT_EQ(terminal.str(), '\r' + std::string(kLast.size(), ' ') + '\r');
+    }
+}
+
+// What the program asks of a descriptor that is no terminal, a pipe (on Windows too, under Wine):
+// nothing to stop for, and no width, so that the line is never cut short by a made-up one.
+TEST(TerminalNowTest, APipeIsInTheForegroundWithoutAWidth) {
+    int ends[2] = {-1, -1};
+#ifdef _WIN32
+    ASSERT_EQ(_pipe(ends, 64, 0), 0);
+#else
+    ASSERT_EQ(pipe(ends), 0);
+#endif
+    for (const int end : ends) {
+        const TerminalNow now = terminalNow(end);
+        EXPECT_TRUE(now.foreground);
+        EXPECT_EQ(now.columns, 0);
+#ifdef _WIN32
+        _close(end);
+#else
+        close(end);
+#endif
     }
 }
 
