@@ -39,12 +39,15 @@ bool inForegroundOf(int descriptor) {
 
 int terminalColumns(int descriptor) {
 #ifdef _WIN32
-    // A console line wraps at its screen buffer's width, which may be wider than the window.
+    // A console line wraps at its screen buffer's width; a window narrower than that hides the
+    // rest of the line instead.
     CONSOLE_SCREEN_BUFFER_INFO info{};
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    return handle != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(handle, &info) != 0
-               ? info.dwSize.X
-               : 0;
+    if (handle == INVALID_HANDLE_VALUE || GetConsoleScreenBufferInfo(handle, &info) == 0) {
+        return 0;
+    }
+    const int window = info.srWindow.Right - info.srWindow.Left + 1;
+    return window > 0 && window < info.dwSize.X ? window : info.dwSize.X;
 #else
     winsize size{};
     return ioctl(descriptor, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
