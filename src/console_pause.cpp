@@ -38,9 +38,35 @@ volatile std::sig_atomic_t continued = 0;  // set when the process is continued 
 volatile std::sig_atomic_t stopping = 0;   // set while Ctrl-Z's handler stops the process
 volatile std::sig_atomic_t prompted = 0;   // set once the prompt has been shown
 
-// Puts the terminal back and lets the signal end the process as it would have without us.
+// Sets the terminal, only from the foreground: the background's settings are the shell's, and
+// changing them from there would stop the process with SIGTTOU. SIGTTOU is held off meanwhile,
+// so that a move to the background just after the check cannot stop the process half done.
+void setTerminal(const termios& settings) {
+    sigset_t ttou{};
+    sigset_t before{};
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &before);
+    if (inForegroundOf(STDIN_FILENO)) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &settings);
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+// Whether the terminal is in the wait's mode, as a continue without a stop leaves it.
+bool inOneKeyMode() {
+    termios now{};
+    constexpr tcflag_t kModes = ICANON | ECHO;
+    return tcgetattr(STDIN_FILENO, &now) == 0 &&
+           (now.c_lflag & kModes) == (oneKeySettings.c_lflag & kModes) &&
+           now.c_cc[VMIN] == oneKeySettings.c_cc[VMIN] &&
+           now.c_cc[VTIME] == oneKeySettings.c_cc[VTIME];
+}
+
+// Puts the terminal back and lets the signal end the process as it would have without us,
+// wherever the job stands: stopped, in the background or in the foreground.
 extern "C" void restoreAndReraise(int signalNumber) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
+    setTerminal(savedSettings);
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
 }
@@ -48,13 +74,15 @@ extern "C" void restoreAndReraise(int signalNumber) {
 // In the foreground, the wait takes up its one-key mode and its prompt where the shell has put
 // its own. In the background (a job sent there with bg during the sort) it leaves the terminal
 // alone, as changing it would stop the process; reading it will stop the process until it is
-// brought to the foreground, and then SIGCONT brings this back.
+// brought to the foreground, and then SIGCONT brings this back. A SIGCONT without a stop (a
+// stray kill -CONT) finds the wait as it was and shows nothing again.
 void takeUpTheWait() {
-    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
-        [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
-        prompted = 1;
+    if (!inForegroundOf(STDIN_FILENO) || (prompted != 0 && inOneKeyMode())) {
+        return;
     }
+    setTerminal(oneKeySettings);
+    [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, kPrompt, sizeof kPrompt - 1);
+    prompted = 1;
 }
 
 // Ctrl-Z: the shell gets the terminal back as it was, and the process stops as it would have
@@ -62,7 +90,7 @@ void takeUpTheWait() {
 // one-key mode, so that a Ctrl-Z right after fg cannot stop the process with the terminal in it.
 extern "C" void restoreAndStop(int signalNumber) {
     const int savedErrno = errno;
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
+    setTerminal(savedSettings);
     struct sigaction stop {};
     struct sigaction ours {};
     stop.sa_handler = SIG_DFL;
@@ -81,7 +109,7 @@ extern "C" void restoreAndStop(int signalNumber) {
         takeUpTheWait();
     } else {
         // A process group without a shell to continue it is not stopped: wait on as before.
-        tcsetattr(STDIN_FILENO, TCSANOW, &oneKeySettings);
+        setTerminal(oneKeySettings);
     }
     errno = savedErrno;
 }
@@ -161,7 +189,7 @@ void pauseConsole(StandardTerminals terminals) {
     tcflush(STDIN_FILENO, TCIFLUSH);
 
     sigprocmask(SIG_BLOCK, &jobControl, nullptr);
-    tcsetattr(STDIN_FILENO, TCSANOW, &savedSettings);
+    setTerminal(savedSettings);
     for (std::size_t k = 0; k < kHandlers.size(); ++k) {
         sigaction(kHandlers[k].signalNumber, &previous[k], nullptr);
     }

@@ -19,21 +19,30 @@ constexpr const char* kRange = " is out of range (-2147483648 to 2147483647)";
 
 constexpr int kNoByte = std::istream::traits_type::eof();
 
-// Follows what the terminal's screen line ends with, so that an error line or the progress line
-// can start a line of its own. The last thing on the screen is the last prompt, unless the
-// terminal has delivered more text than was waiting when the prompt went out: then it is the last
-// byte of that text. Only where standard input and standard error are one person's terminal;
-// pipes and files get no extra byte.
+// Whether the prompts go to standard error as well: with standard output going to a file or a
+// pipe, a person typing at the terminal would not see what to type.
+bool promptsOnError(StandardTerminals terminals) {
+    return !terminals.output && terminals.input && terminals.error;
+}
+
+// Follows what the terminal's screen line ends with, so that an error line, the second prompt or
+// the progress line can start a line of its own. The last thing on the screen is the last
+// prompt, unless the terminal has delivered more text than was waiting when the prompt went
+// out: then it is the last byte of that text. Input from a file or a pipe shows nothing on the
+// screen. The caller writes its line end only to a terminal: pipes and files get no extra byte.
 class ScreenLine {
   public:
     ScreenLine(std::istream& in, StandardTerminals terminals)
         : in_(in),
-          watching_(kInputCanEndMidLine && terminals.input && terminals.error),
-          promptsShown_(terminals.output) {}
+          echoes_(terminals.input),
+          watching_(kInputCanEndMidLine && terminals.input),
+          promptsShown_(terminals.output || promptsOnError(terminals)) {}
 
     void prompted(bool endsLine) {
-        if (watching_ && promptsShown_) {
+        if (promptsShown_) {
             promptEndsLine_ = endsLine;
+        }
+        if (watching_ && promptsShown_) {
             // Text typed before the prompt was echoed above it, whether the program has read it
             // from the terminal yet or not.
             waiting_ = static_cast<std::streamsize>(bufferedText(in_).size()) +
@@ -52,8 +61,11 @@ class ScreenLine {
     // Whether the screen line holds text, as far as the bytes taken and those delivered but not
     // yet taken tell; reads nothing more.
     bool holdsText() const {
+        if (!echoes_) {
+            return !promptEndsLine_;
+        }
         if (!watching_) {
-            return false;
+            return false;  // every read from this terminal ended with Enter
         }
         const std::string_view rest = bufferedText(in_);
         const int lastByte = rest.empty() ? lastByte_ : static_cast<unsigned char>(rest.back());
@@ -72,7 +84,8 @@ class ScreenLine {
 
   private:
     std::istream& in_;
-    bool watching_;
+    bool echoes_;    // what is typed shows on the screen line
+    bool watching_;  // and can end without a line end
     bool promptsShown_;
     bool promptEndsLine_ = true;   // without prompts: the line end that started the program
     std::streamsize waiting_ = 0;  // bytes delivered but not read when the last prompt went out
@@ -120,27 +133,47 @@ std::string valueProblem(const TokenResult& value, std::int32_t position, std::i
 int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
                     StandardTerminals terminals) {
     ScreenLine screen(in, terminals);
-    out << "Enter how many numbers to sort: ";
+    // An error line starts a screen line of its own, on a terminal only.
+    const auto errorOwnLine = [&screen, terminals] {
+        return terminals.error && screen.needsLineEnd();
+    };
+    // The prompts are the dialogue's output, and shown on the screen besides where that is not.
+    const auto prompt = [&](const std::string& text) {
+        out << text;
+        if (promptsOnError(terminals)) {
+            err << text << std::flush;
+        }
+    };
+    prompt("Enter how many numbers to sort: ");
     screen.prompted(false);
     const InputText text(in);  // a byte-order mark at the start: skipped, or UTF-16 read as text
     const TokenResult count = readNumber(in);
     screen.read(count);
     if (count.kind != TokenKind::number) {
-        return fail(err, countProblem(count), screen.needsLineEnd());
+        return fail(err, countProblem(count), errorOwnLine());
     }
     const std::int32_t size = count.value;
 
     // The count is untrusted: nothing is reserved up front, the sequence grows as values arrive.
     try {
         std::vector<std::int32_t> numbers;
-        out << "Enter " << size << " numbers:\n";
+        // Below text typed after the count without Enter, on the screen alone. (From a pipe the
+        // prompts run together, as they always have.)
+        if (terminals.input && screen.holdsText()) {
+            if (terminals.output) {
+                out << '\n';
+            } else if (promptsOnError(terminals)) {
+                err << '\n';
+            }
+        }
+        prompt("Enter " + std::to_string(size) + " numbers:\n");
         screen.prompted(true);
         std::int32_t input = 0;
         for (std::int32_t counter = 0; counter < size; ++counter) {
             const TokenResult value = readNumber(in);
             screen.read(value);
             if (value.kind != TokenKind::number) {
-                return fail(err, valueProblem(value, counter + 1, size), screen.needsLineEnd());
+                return fail(err, valueProblem(value, counter + 1, size), errorOwnLine());
             }
             input = value.value;
             numbers.push_back(input);
@@ -151,7 +184,7 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
         // A long sort shows how far it has come on a terminal, on a screen line of its own, and
         // erases that before the results.
         ProgressLine progress(err, static_cast<std::int32_t>(bubbleSorted.size()),
-                              screen.holdsText());
+                              screen.holdsText(), [] { return terminalNow(2); });
         bubbleSort(bubbleSorted, terminals.error ? &progress : nullptr);
         progress.erase();
         std::sort(stdSorted.begin(), stdSorted.end());
@@ -162,7 +195,7 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
         printVector(stdSorted, out);
     } catch (const std::bad_alloc&) {
         return fail(err, "not enough memory for " + std::to_string(size) + " numbers",
-                    screen.needsLineEnd());
+                    errorOwnLine());
     }
 
     if (!out) {

@@ -140,7 +140,10 @@ InputText::InputText(std::istream& in) : in_(in), source_(in.rdbuf()) {
                 byte = source_->sgetc();
             }
             if (taken.size() == mark.bytes.size()) {
-                if (mark.encoding != Encoding::bytes) {
+                if (byte == kEnd) {
+                    // Ended right after the mark: a terminal would wait for another end key.
+                    in.setstate(std::ios::eofbit);
+                } else if (mark.encoding != Encoding::bytes) {
                     text_ = std::make_unique<TextBuffer>(*source_, mark.encoding, "", false);
                 }
             } else if (!taken.empty()) {

@@ -137,6 +137,12 @@ class TerminalSession {
         return settings.c_lflag & (ECHO | ICANON);
     }
 
+    // The terminal's window as narrow as this, as a person makes it.
+    void resize(unsigned short columns) {
+        const winsize size = {24, columns, 0, 0};
+        ioctl(master_, TIOCSWINSZ, &size);
+    }
+
     // Bytes typed that nobody has read.
     int unreadInput() const {
         int bytes = -1;
@@ -244,9 +250,10 @@ std::string tail(const std::string& text) {
 }
 
 // The dialogue typed at the terminal: the end-of-input key ends the input at once, the first
-// time the program sees it, and an error line never starts in the middle of a screen line. A
-// line end goes before it only where the person sees both the typed text and the error. With
-// the results going to a file, the file holds them alone and nobody waits for a key.
+// time the program sees it, after a byte-order mark too, and neither an error line nor the second
+// prompt starts in the middle of a screen line. A line end goes before it only on the screen.
+// With the results going to a file, the file holds the dialogue's bytes, the prompts show on
+// standard error besides, and nobody waits for a key.
 struct TypedCase {
     const char* name;
     std::vector<std::string> steps;  // each typed once the program has asked for it
@@ -267,12 +274,10 @@ TEST_P(TypedDialogue, ShowsThisAndWaitsForAKey) {
         launch.paths[c.redirected] = file.path;
     }
     TerminalSession session(launch);
-    // Prompts show only with the output at the terminal; the wait needs the input there too.
-    const bool prompts = c.redirected != 1;
+    // The wait needs the input and the output at the terminal.
     const bool waits = c.redirected < 0 || c.redirected == 2;
     for (std::size_t k = 0; k < c.steps.size(); ++k) {
-        ASSERT_TRUE(!prompts || session.waitFor(k == 0 ? kAskCount : " numbers:\r\n"))
-            << session.screen();
+        ASSERT_TRUE(session.waitFor(k == 0 ? kAskCount : " numbers:\r\n")) << session.screen();
         session.type(c.steps[k]);
     }
     if (waits) {
@@ -306,22 +311,42 @@ INSTANTIATE_TEST_SUITE_P(
         TypedCase{"enterThenEnd", {"\n\x04"}, kAskCount + "\r\n" + kCountEnded + "\r\n"},
         TypedCase{"countThenEndTwice",
                   {"2\x04\x04"},
-                  kAskCount + "2" + kAskTwo + "error: expected number 1 of 2, " + kEnded},
+                  kAskCount + "2\r\n" + kAskTwo + "error: expected number 1 of 2, " + kEnded},
         TypedCase{"valuesThenEndTwice", {"2\n", "1\x04\x04"}, kAfterTwo + "1\r\n" + kSecondEnded},
         TypedCase{"spaceEnterThenEnd", {"2\n", "1 \n\x04"}, kAfterTwo + "1 \r\n" + kSecondEnded},
         TypedCase{"spaceThenEndTwice", {"2\n", "1 \x04\x04"}, kAfterTwo + "1 \r\n" + kSecondEnded},
         TypedCase{"wordThenEnter", {"abc def\n"}, kAskCount + "abc def\r\n" + kCountIsAbc},
         TypedCase{"wordThenEnd", {"2\n", "1 x y\x04"}, kAfterTwo + "1 x y\r\n" + kSecondIsX},
-        TypedCase{"typedAhead", {"2 1 x y\x04"}, kAskCount + "2 1 x y" + kAskTwo + kSecondIsX},
+        TypedCase{"typedAhead", {"2 1 x y\x04"}, kAskCount + "2 1 x y\r\n" + kAskTwo + kSecondIsX},
         TypedCase{
             "linesTypedAhead", {"2\n1 x y\x04"}, kAskCount + "2\r\n1 x y" + kAskTwo + kSecondIsX},
         TypedCase{"typedAheadThenMore",
                   {"2 1 x\x04", " y\x04"},
-                  kAskCount + "2 1 x" + kAskTwo + " y\r\n" + kSecondIsX},
-        TypedCase{"outputToAFile", {"\x04"}, kCountEnded + "\r\n", 1, kAskCount},
-        TypedCase{"resultsToAFile", {"2\n5 3\n"}, "2\r\n5 3\r\n", 1, kAskCount + kResults, 0},
+                  kAskCount + "2 1 x\r\n" + kAskTwo + " y\r\n" + kSecondIsX},
+        TypedCase{"markThenEndTwice",
+                  {"\xef\xbb\xbf\x04\x04"},
+                  kAskCount + "\xef\xbb\xbf\r\n" + kCountEnded + "\r\n"},
+        TypedCase{"utf16MarkThenEndTwice",
+                  {"\xff\xfe\x04\x04"},
+                  kAskCount + "\xff\xfe\r\n" + kCountEnded + "\r\n"},
+        TypedCase{
+            "outputToAFile", {"\x04"}, kAskCount + "\r\n" + kCountEnded + "\r\n", 1, kAskCount},
+        TypedCase{
+            "resultsToAFile", {"2\n", "5 3\n"}, kAfterTwo + "5 3\r\n", 1, kAskCount + kResults, 0},
+        TypedCase{"typedAheadToAFile",
+                  {"2 5\x04", " 3\n"},
+                  kAskCount + "2 5\r\n" + kAskTwo + " 3\r\n",
+                  1,
+                  kAskCount + kResults,
+                  0},
         TypedCase{"errorToAFile", {"\x04"}, kAskCount, 2, kCountEnded + "\n"},
-        TypedCase{"inputFromAFile", {}, kAskCount + kCountIsAbc, 0, "abc"}),
+        TypedCase{"inputFromAFile", {}, kAskCount + "\r\n" + kCountIsAbc, 0, "abc"},
+        TypedCase{"numbersFromAFile",
+                  {},
+                  kAskCount + "Enter 2 numbers:\r\n\r\nSorted using Bubble Sort: 3 5 \r\n",
+                  0,
+                  "2 5 3",
+                  0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What ends the key-press wait: a key (one press however many bytes it sends, taken without
@@ -390,6 +415,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, PauseSignal,
                                            SignalCase{"sighup", "", SIGHUP, SIGHUP},
                                            SignalCase{"ctrlBackslash", "\x1c", 0, SIGQUIT},
                                            SignalCase{"ctrlZWithoutAShell", "\x1a", 0, -1},
+                                           SignalCase{"strayContinue", "", SIGCONT, -1},
                                            SignalCase{"sighupUnderNohup", "", SIGHUP, -1, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -465,12 +491,14 @@ INSTANTIATE_TEST_SUITE_P(Streams, ConsolePause,
 // stopped, the shell gets its terminal back as it was; in the background the wait leaves the
 // terminal alone; continued in the foreground, the prompt is shown again, once, and one
 // unechoed key without Enter ends it. Stopped during a long sort and sent to the background with
-// bg, the program reaches the wait there, leaves the terminal alone and shows the prompt once,
-// after fg.
+// bg, the program draws no progress line in the background, reaches the wait there, leaves the
+// terminal alone and shows the prompt once, after fg. A signal that ends a process ends it at the
+// wait stopped or in the background too, with the shell's settings as they were.
 struct JobControlCase {
     const char* name;
     std::vector<std::string> shell;
     bool duringTheSort;
+    std::string ended = "";  // what the shell runs after Ctrl-Z at the wait to end the job
 };
 
 class PauseJobControl : public ::testing::TestWithParam<JobControlCase> {};
@@ -494,12 +522,30 @@ TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
         ASSERT_TRUE(shell.waitFor("$ ", 2)) << tail(shell.screen());
         shell.type("bg\n");
         ASSERT_TRUE(shell.waitFor("Sorted using std::sort: ", 1, 300s)) << tail(shell.screen());
+        const std::string& screen = shell.screen();
+        const std::size_t inTheBackground = screen.rfind("bg\r\n");
+        EXPECT_EQ(screen.find('\r', screen.find('\n', inTheBackground + 4)),
+                  screen.find("\r\nSorted using Bubble Sort"))
+            << "drawn or erased in the background: " << tail(screen);
         shell.waitForQuiet();
         EXPECT_EQ(shell.localFlags(), before) << "changed in the background";
         shell.type("fg\n");
         ASSERT_TRUE(shell.waitFor(kPrompt)) << tail(shell.screen());
         EXPECT_EQ(shell.localFlags(), 0u) << "echo or line mode on after fg";
         shellPrompts = 3;
+    } else if (!c.ended.empty()) {
+        shell.type("2\n5 3\n");
+        ASSERT_TRUE(shell.waitFor(kPrompt));
+        shell.type("\x1a");
+        ASSERT_TRUE(shell.waitFor("$ ", 2)) << shell.screen();
+        // The shell's settings change meanwhile: the job must leave them as the shell has them.
+        shell.type("stty -echo; " + c.ended +
+                   "; for i in 1 2 3 4 5 6 7 8; do kill -0 %1 2>/dev/null && sleep 0.5; done;"
+                   " kill -0 %1 2>/dev/null || echo ended$((6*7))\n");
+        ASSERT_TRUE(shell.waitFor("ended42")) << "the job lives on: " << tail(shell.screen());
+        EXPECT_EQ(shell.localFlags(), before & ~ECHO) << "the job changed the shell's settings";
+        EXPECT_EQ(shell.count(kPrompt), 1);
+        return;
     } else {
         shell.type("2\n5 3\n");
         ASSERT_TRUE(shell.waitFor(kPrompt));
@@ -528,11 +574,16 @@ TEST_P(PauseJobControl, GivesTheShellItsTerminalAndWaitsAgainAfterFg) {
     EXPECT_EQ(shell.count(kPrompt), prompts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shells, PauseJobControl,
-                         ::testing::Values(JobControlCase{"bash", kBash, false},
-                                           JobControlCase{"dash", kDash, false},
-                                           JobControlCase{"bgDuringTheSort", kBash, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Shells, PauseJobControl,
+    ::testing::Values(
+        JobControlCase{"bash", kBash, false}, JobControlCase{"dash", kDash, false},
+        JobControlCase{"bgDuringTheSort", kBash, true},
+        JobControlCase{"termWhenStopped", kBash, false, "kill %1"},
+        JobControlCase{"hupInTheBackground", kBash, false, "bg; kill -HUP %1"},
+        JobControlCase{"intInTheBackground", kBash, false, "bg; kill -INT %1; kill -CONT %1"},
+        JobControlCase{"quitWhenStopped", kBash, false, "kill -QUIT %1; kill -CONT %1"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A background process whose terminal reads fail (EIO: stopping it for input is not allowed)
 // gets an error line and does not wait for a key it can never read.
@@ -552,10 +603,12 @@ TEST(PauseInTheBackground, EndsWhenTheTerminalCannotBeRead) {
 // erases it before the results. It is drawn and erased with carriage returns and blanks, never an
 // escape sequence. Below numbers typed and ended without Enter (Ctrl-D twice) it starts on the
 // next screen line, so the screen is the same as after Enter; otherwise the screen is left as
-// without it. Standard error on a pipe gets no byte of it.
+// without it. In a narrow window it stays short of the last column. Standard error on a pipe
+// gets no byte of it.
 struct ProgressCase {
     const char* name;
     const char* typedEnd;  // what ends the typed numbers; nullptr: they come from a file
+    unsigned short columns = 0;
 };
 
 class ProgressShown : public ::testing::TestWithParam<ProgressCase> {};
@@ -569,6 +622,9 @@ TEST_P(ProgressShown, AfterTheNumbersAndErasedBeforeTheResults) {
     std::string numbersEcho;
     if (c.typedEnd != nullptr) {
         TerminalSession session;
+        if (c.columns > 0) {
+            session.resize(c.columns);
+        }
         ASSERT_TRUE(session.waitFor(kAskCount));
         session.type(n + "\n");
         ASSERT_TRUE(session.waitFor(" numbers:\r\n"));
@@ -587,7 +643,7 @@ TEST_P(ProgressShown, AfterTheNumbersAndErasedBeforeTheResults) {
     // The status lines follow the prompts and the numbers; what each says and when it is drawn
     // is the unit tests' business. The last one is covered with as many blanks as it has
     // characters, and the results follow.
-    const std::size_t first = shown.find("\rsorting ");
+    const std::size_t first = shown.find("\rsorting");
     ASSERT_NE(first, std::string::npos) << "no progress line";
     const std::string expected =
         kAskCount + countEcho + "Enter " + n + " numbers:\r\n" + numbersEcho;
@@ -595,17 +651,22 @@ TEST_P(ProgressShown, AfterTheNumbersAndErasedBeforeTheResults) {
         << "before the progress line: ..." << tail(shown.substr(0, first)) << "\ninstead of ..."
         << tail(expected);
     const std::string label = "\r\nSorted using Bubble Sort: 0 0 ";
-    const std::size_t last = shown.rfind("\rsorting ", shown.find(label));
+    const std::size_t last = shown.rfind("\rsorting", shown.find(label));
     const std::string drawn = shown.substr(last + 1, shown.find('\r', last + 1) - last - 1);
     const std::string erased =
         '\r' + drawn + '\r' + std::string(drawn.find_last_not_of(' ') + 1, ' ') + '\r' + label;
     EXPECT_EQ(shown.substr(last, erased.size()), erased);
+    for (std::size_t at = first; c.columns > 0 && at < last; at = shown.find('\r', at + 1)) {
+        const std::size_t end = shown.find('\r', at + 1);
+        EXPECT_LT(end - at - 1, c.columns) << "wraps: " << shown.substr(at + 1, end - at - 1);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sorts, ProgressShown,
                          ::testing::Values(ProgressCase{"numbersFromAFile", nullptr},
                                            ProgressCase{"typedWithEnter", "\n"},
-                                           ProgressCase{"typedEndedMidLine", "\x04\x04"}),
+                                           ProgressCase{"typedEndedMidLine", "\x04\x04"},
+                                           ProgressCase{"narrowWindow", "\n", 30}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
