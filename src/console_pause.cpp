@@ -2,12 +2,21 @@
 
 #ifdef _WIN32
 
+#include <io.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
 void pauseConsole(StandardTerminals) {
     std::cout.flush();
+    // The command processor takes its key from standard input, a byte of it when that is a
+    // file: put the file back where the dialogue left it, for the next reader.
+    const long long position = _lseeki64(0, 0, SEEK_CUR);
     static_cast<void>(std::system("pause"));
+    if (position >= 0) {
+        _lseeki64(0, position, SEEK_SET);
+    }
 }
 
 #else
