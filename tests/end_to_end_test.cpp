@@ -281,6 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
         RestCase{"afterTheShownBytesOfALongToken", "1 " + std::string(100, 'x'),
                  std::string(59, 'x')},
         RestCase{"afterTheLastUtf16Value", utf16(u"2 3 1\nrest"), utf16(u"\nrest").substr(2)},
+        RestCase{"afterACharacterCutInAMessage",
+                 utf16(u"1 " + std::u16string(40, u'x') + u"\u00e9rest"), utf16(u"rest").substr(2)},
         RestCase{"afterAnAlmostMark",
                  "\xef\xbb\xbe"
                  "3 1 2 3",
