@@ -2,13 +2,14 @@
 // and the values (UTF-16 after a byte-order mark), both sorts and the printing. Besides the
 // sanitizers' checks, every run must keep the program's rules: on success both result lines are
 // the input's first count values in ascending order; on failure exactly one "error: " line and
-// no result line.
+// no result line; and the same input served in small pieces gives the same run.
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,30 @@ std::int64_t parse(std::string_view token) {
     return value;
 }
 
+// Serves a text in pieces of a given size, as a pipe does, so that tokens and white space meet
+// the reader's refills at every place.
+class PieceBuffer : public std::streambuf {
+  public:
+    PieceBuffer(std::string text, std::size_t piece) : text_(std::move(text)), piece_(piece) {}
+
+  protected:
+    int_type underflow() override {
+        if (served_ == text_.size()) {
+            return traits_type::eof();
+        }
+        const std::size_t length = std::min(piece_, text_.size() - served_);
+        char* start = text_.data() + served_;
+        setg(start, start, start + length);
+        served_ += length;
+        return traits_type::to_int_type(*start);
+    }
+
+  private:
+    std::string text_;
+    std::size_t piece_;
+    std::size_t served_ = 0;
+};
+
 void require(bool condition) {
     if (!condition) {
         std::abort();
@@ -82,6 +107,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int status = runSortDialogue(in, out, err);
     const std::string output = out.str();
     const std::string errors = err.str();
+
+    // The same bytes in pieces (1 to 16 bytes, as the input's length picks) give the same run.
+    PieceBuffer pieces(text, 1 + size % 16);
+    std::istream piecesIn(&pieces);
+    std::ostringstream piecesOut;
+    std::ostringstream piecesErr;
+    require(runSortDialogue(piecesIn, piecesOut, piecesErr) == status);
+    require(piecesOut.str() == output && piecesErr.str() == errors);
     const std::string bubbleLabel = "\nSorted using Bubble Sort: ";
     const std::string stdLabel = "Sorted using std::sort: ";
 

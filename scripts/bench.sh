@@ -2,7 +2,8 @@
 # Benchmarks the bubble sort: every kernel this machine runs against the textbook loops, for
 # n = 2 to 65536, on random, ascending and descending input and on random input within 16 and 8
 # bits (medians of repeated runs, interleaved), then the whole program on 65536 random numbers
-# against the same program built with the textbook loops. First it measures the core's clock and
+# against the same program built with the textbook loops, then the program's reading and printing
+# of numbers (bench/stage_bench.cpp). First it measures the core's clock and
 # the issue rates of the vector instructions the kernels use. Prints ns per compare-exchange and
 # speed-ups, and each kernel's compare-exchanges a cycle at n = 65536 against its limit; keeps
 # the medians, the clock and the rates as JSON in build-bench/benchmark.json and draws them as a
@@ -54,3 +55,15 @@ referenceMedian=$(printf '%s\n' "${reference[@]}" | median)
 printf '\nwhole program, 65536 random numbers, median of %d runs:\n' "$repetitions"
 printf '  sortdemo %.3f s, with the textbook loops %.3f s: %.1fx\n' "$fastMedian" \
     "$referenceMedian" "$(echo "scale=2; $referenceMedian / $fastMedian" | bc)"
+
+# The stages around the sorts: reading and printing N random numbers through the program's own
+# functions, medians of interleaved runs.
+./build-bench/bench/stage_bench --benchmark_repetitions="$repetitions" \
+    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
+    --benchmark_out=build-bench/stages.json --benchmark_out_format=json >/dev/null
+printf '\nreading and printing numbers, median of %d runs:\n' "$repetitions"
+printf '  %-22s %8s %12s %8s\n' stage n 'ns a number' 'GB/s'
+jq -r '.benchmarks[] | select(.aggregate_name == "median")
+    | (.run_name | split("/")) as $name
+    | [($name[:-1] | join("/")), $name[-1], .ns_per_number, .bytes_per_second / 1e9] | @tsv' \
+    build-bench/stages.json | awk -F '\t' '{ printf "  %-22s %8s %12.2f %8.3f\n", $1, $2, $3, $4 }'

@@ -147,16 +147,21 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
     prompt("Enter how many numbers to sort: ");
     screen.prompted(false);
     const InputText text(in);  // a byte-order mark at the start: skipped, or UTF-16 read as text
-    const TokenResult count = readNumber(in);
+    const bool ctrlZEnds = text.ctrlZEndsInput();
+    const TokenResult count = readNumber(in, ctrlZEnds);
     screen.read(count);
     if (count.kind != TokenKind::number) {
         return fail(err, countProblem(count), errorOwnLine());
     }
     const std::int32_t size = count.value;
 
-    // The count is untrusted: nothing is reserved up front, the sequence grows as values arrive.
     try {
         std::vector<std::int32_t> numbers;
+        // The count is untrusted: room is made for no more values than the input at hand can
+        // hold, a digit and white space each; past that the sequence grows as values arrive.
+        const std::int64_t atHand = std::max<std::int64_t>(0, bytesAtHand(in));
+        numbers.reserve(
+            static_cast<std::size_t>(std::min<std::int64_t>(std::max(size, 0), atHand / 2 + 1)));
         // Below text typed after the count without Enter, on the screen alone. (From a pipe the
         // prompts run together, as they always have.)
         if (terminals.input && screen.holdsText()) {
@@ -167,10 +172,12 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
             }
         }
         prompt("Enter " + std::to_string(size) + " numbers:\n");
+        // Out now, as a person at a terminal sees it before the values typed after it.
+        out.flush();
         screen.prompted(true);
         std::int32_t input = 0;
         for (std::int32_t counter = 0; counter < size; ++counter) {
-            const TokenResult value = readNumber(in);
+            const TokenResult value = readNumber(in, ctrlZEnds);
             screen.read(value);
             if (value.kind != TokenKind::number) {
                 return fail(err, valueProblem(value, counter + 1, size), errorOwnLine());

@@ -5,6 +5,13 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#endif
+
 namespace {
 
 using Traits = std::streambuf::traits_type;
@@ -42,6 +49,17 @@ class TextBuffer final : public std::streambuf {
         return encoding_ == Encoding::bytes && !ended_ ? source_.in_avail() : 0;
     }
 
+  public:
+    // How many of the bytes taken from the source the reader has not used: the character not
+    // yet begun and a unit read ahead after half a surrogate pair.
+    std::streamoff unusedSourceBytes() const {
+        if (encoding_ == Encoding::bytes) {
+            return egptr() - gptr();
+        }
+        const std::streamoff current = gptr() == eback() && gptr() != egptr() ? 2 * units_ : 0;
+        return current + (pendingUnit_ != kEnd ? 2 : 0);
+    }
+
   private:
     int next() {
         const int byte = ended_ ? kEnd : source_.sbumpc();
@@ -73,6 +91,7 @@ class TextBuffer final : public std::streambuf {
     std::size_t nextCharacter() {
         const int unit = pendingUnit_ != kEnd ? pendingUnit_ : nextUnit();
         pendingUnit_ = kEnd;
+        units_ = 1;
         if (unit == kEnd) {
             return 0;
         }
@@ -83,6 +102,7 @@ class TextBuffer final : public std::streambuf {
                 throw HalfCharacter();
             }
             if (low >= 0xdc00 && low < 0xe000) {
+                units_ = 2;
                 c = 0x10000 + ((c - 0xd800) << 10) + (static_cast<std::uint32_t>(low) - 0xdc00);
             } else {
                 pendingUnit_ = low;
@@ -106,6 +126,7 @@ class TextBuffer final : public std::streambuf {
     Encoding encoding_;
     bool ended_;
     int pendingUnit_ = kEnd;  // a unit read after a lone first half of a surrogate pair
+    int units_ = 0;           // the code units of the character in bytes_
     char bytes_[4] = {};
 };
 
@@ -145,6 +166,7 @@ InputText::InputText(std::istream& in) : in_(in), source_(in.rdbuf()) {
                     in.setstate(std::ios::eofbit);
                 } else if (mark.encoding != Encoding::bytes) {
                     text_ = std::make_unique<TextBuffer>(*source_, mark.encoding, "", false);
+                    utf16_ = true;
                 }
             } else if (!taken.empty()) {
                 // No mark after all: the bytes taken are the start of the first token.
@@ -165,9 +187,27 @@ InputText::InputText(std::istream& in) : in_(in), source_(in.rdbuf()) {
 }
 
 InputText::~InputText() {
+    std::streamoff unused = 0;
     if (text_) {
+        unused = static_cast<const TextBuffer&>(*text_).unusedSourceBytes();
         const std::ios::iostate state = in_.rdstate();
         in_.rdbuf(source_);
         in_.setstate(state);
     }
+    // What the buffer read ahead goes back to the file, as far as seeking it allows: a pipe or a
+    // terminal cannot, and the position it gives then is none.
+    try {
+        const std::streamoff here = source_->pubseekoff(0, std::ios::cur, std::ios::in);
+        if (here >= unused) {
+            source_->pubseekpos(here - unused, std::ios::in);
+        }
+    } catch (const std::exception&) {
+        // A buffer that throws here has nothing of the input to put back.
+    }
+}
+
+void readStandardInputAsBytes() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
 }

@@ -19,13 +19,21 @@ struct TokenResult {
     std::size_t bytesTaken = 0;                       // white space and token taken from the stream
 };
 
-// Reads the next token from in, leaving the white space after it unread. Flushes the stream tied
-// to in first, so a prompt is out before the program waits. Once in has reached the end of the
-// input it is not read again: a terminal would otherwise wait for another end-of-input key.
-TokenResult readNumber(std::istream& in);
+// Reads the next token from in, leaving the white space after it unread. Takes the bytes in's
+// buffer holds in bulk, and flushes the stream tied to in before it asks the source for more, so
+// a prompt is out before the program waits. A token whose fate is known (no number, or out of
+// range) is read no further than the 40 bytes a message shows and the one that tells it goes on,
+// so that input that never ends is answered too. Once in has reached the end of the input it is
+// not read again: a terminal would otherwise wait for another end-of-input key. With ctrlZEnds a
+// Ctrl-Z byte ends the input there, unread (see InputText::ctrlZEndsInput).
+TokenResult readNumber(std::istream& in, bool ctrlZEnds = false);
 
 // The bytes in's buffer holds that no read has taken yet, without asking its source for more.
 std::string_view bufferedText(const std::istream& in);
+
+// How many bytes in is known to hold without waiting: those its buffer holds and, where the
+// system tells, those its source has ready (the rest of a file, what a pipe holds).
+std::streamsize bytesAtHand(const std::istream& in);
 
 // Takes whatever text in already holds, without waiting for more, and returns how many bytes that
 // was; lastByte becomes the last of them, if any. For after a reading problem only.

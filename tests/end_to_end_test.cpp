@@ -3,9 +3,8 @@
 // For the Windows program under Wine line ends are CRLF and Wine may add its own lines on
 // standard error; those differences are normalised away. With no console there is no pause, so
 // standard output holds the dialogue alone on Windows too.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,13 +112,28 @@ const std::string kUtf8Mark = "\xef\xbb\xbf";
 // Text as Windows PowerShell 5.1 writes it: a UTF-16 byte-order mark, then two bytes a unit.
 std::string utf16(std::u16string_view text, bool bigEndian = false) {
     std::string bytes;
-    for (const char16_t unit : u"\ufeff" + std::u16string(text)) {
+    const auto put = [&bytes, bigEndian](char16_t unit) {
         const char high = static_cast<char>(unit >> 8);
         const char low = static_cast<char>(unit & 0xff);
-        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        bytes.push_back(bigEndian ? high : low);
+        bytes.push_back(bigEndian ? low : high);
+    };
+    put(u'\ufeff');
+    for (const char16_t unit : text) {
+        put(unit);
     }
     return bytes;
 }
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int k = 0; k < times; ++k) {
+        all += text;
+    }
+    return all;
+}
+
+const std::string zeros40 = repeated("\\x00", 40);
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, DialogueTable,
@@ -197,7 +211,89 @@ INSTANTIATE_TEST_SUITE_P(
             "error: expected number 2 of 2, but the input ended in half a UTF-16 character", 1},
         DialogueCase{"ctrlZ", "2 1\x1a 2", askValues("2"),
                      "error: expected number 1 of 2, but found \"1\\x1a\"", 1,
-                     "error: expected number 2 of 2, but the input ended"}),
+                     "error: expected number 2 of 2, but the input ended"},
+        DialogueCase{"ctrlZAtALineStart", "2 1\r\n\x1a\r\n2", askValues("2"),
+                     "error: expected number 2 of 2, but found \"\\x1a\"", 1,
+                     "error: expected number 2 of 2, but the input ended"},
+        // UTF-16 reaches the decoder as it is, on Windows too: its bytes 1a, 0d and 0a are halves
+        // of characters (U+011A, U+0A0D, U+1A0D; U+001A is no Ctrl-Z there either).
+        DialogueCase{"utf16ByteLikeCtrlZ", utf16(u"2\r\n7 4\u011a2\r\n"), askValues("2"),
+                     "error: expected number 2 of 2, but found \"4\\xc4\\x9a2\"", 1},
+        DialogueCase{"utf16BytesLikeLineEnds", utf16(u"2\r\n7 4\u0a0d\u1a0d2"), askValues("2"),
+                     "error: expected number 2 of 2, but found "
+                     "\"4\\xe0\\xa8\\x8d\\xe1\\xa8\\x8d2\"",
+                     1},
+        DialogueCase{"utf16CtrlZ", utf16(u"2 1 \u001a"), askValues("2"),
+                     "error: expected number 2 of 2, but found \"\\x1a\"", 1},
+        // A token that goes on is judged once its fate is known, however long it is.
+        DialogueCase{"longZeroBytes", std::string(1 << 20, '\0'), kAskCount,
+                     "error: expected how many numbers to sort, but found \"" + zeros40 + "...\"",
+                     1},
+        DialogueCase{"longDigits", "1 " + std::string(1 << 20, '9'), askValues("1"),
+                     "error: number 1 of 1, \"" + std::string(40, '9') + "...\"," + kRange, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Input that never ends is answered at once, with the line a long token gets.
+TEST(Dialogue, AnswersInputThatNeverEnds) {
+    const std::string zeros = "\"" + zeros40 + "...\"";
+    for (const auto& [shell, err] :
+         {std::pair{"exec \"$@\" </dev/zero",
+                    "error: expected how many numbers to sort, but found " + zeros},
+          std::pair{"(printf '2\\n'; cat /dev/zero) | \"$@\"",
+                    "error: expected number 1 of 2, but found " + zeros}}) {
+        std::vector<std::string> command = {"/bin/sh", "-c", shell, "sh"};
+        for (const std::string& word : programCommand()) {
+            command.push_back(word);
+        }
+        const ProcessResult result = runProcess(command, "", "", 20);
+        ASSERT_FALSE(result.timedOut) << shell;
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)), err + "\n");
+    }
+}
+
+// From a file, the program leaves what it did not use for the next reader of the same file.
+struct RestCase {
+    const char* name;
+    std::string file;
+    std::string rest;  // what cat reads after the program
+};
+
+class LeftForTheNextReader : public ::testing::TestWithParam<RestCase> {};
+
+TEST_P(LeftForTheNextReader, StartsJustAfterTheLastByteUsed) {
+    char path[] = "/tmp/sortdemo-rest-XXXXXX";
+    const int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(write(file, GetParam().file.data(), GetParam().file.size()),
+              static_cast<ssize_t>(GetParam().file.size()));
+    close(file);
+    std::vector<std::string> command = {
+        "/bin/sh", "-c", "{ \"$@\" >/dev/null 2>&1; cat; } <" + std::string(path), "sh"};
+    for (const std::string& word : programCommand()) {
+        command.push_back(word);
+    }
+    const ProcessResult result = runProcess(command, "");
+    std::remove(path);
+    EXPECT_EQ(result.out, GetParam().rest);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LeftForTheNextReader,
+    ::testing::Values(
+        RestCase{"afterTheLastValue", "2 3 1\nrest of the file\n", "\nrest of the file\n"},
+        RestCase{"afterALongFile", "2 3 1 " + repeated("4 ", 10000), " " + repeated("4 ", 10000)},
+        RestCase{"afterTheWrongToken", "2 3 x y", " y"},
+        RestCase{"afterTheShownBytesOfALongToken", "1 " + std::string(100, 'x'),
+                 std::string(59, 'x')},
+        RestCase{"afterTheLastUtf16Value", utf16(u"2 3 1\nrest"), utf16(u"\nrest").substr(2)},
+        RestCase{"afterACharacterCutInAMessage",
+                 utf16(u"1 " + std::u16string(40, u'x') + u"\u00e9rest"), utf16(u"rest").substr(2)},
+        RestCase{"afterAnAlmostMark",
+                 "\xef\xbb\xbe"
+                 "3 1 2 3",
+                 " 1 2 3"},
+        RestCase{"nothingAfterTheEnd", "2 3 1", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The command line is answered at once: nothing is read (no prompt) and nothing waits.

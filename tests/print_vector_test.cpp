@@ -44,6 +44,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, PrintVectorTable,
                                                      "-2147483648 2147483647 \n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A line longer than the printer's blocks, with numbers of every length, reads as the stream's
+// own formatting writes it.
+TEST(PrintVector, WritesLongLinesWhole) {
+    std::vector<std::int32_t> values;
+    std::ostringstream expected;
+    for (std::int32_t k = 0; k < 20000; ++k) {
+        values.push_back(k % 7 == 0 ? std::numeric_limits<std::int32_t>::min() : k * 104729 - k);
+        expected << values.back() << ' ';
+    }
+    std::ostringstream out;
+    printVector(values, out);
+    EXPECT_EQ(out.str(), expected.str() + "\n");
+}
+
 // A result line must be on the console before the program goes on to wait for a key.
 class SyncCountingBuffer : public std::stringbuf {
   public:
