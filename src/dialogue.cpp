@@ -138,14 +138,16 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
         return terminals.error && screen.needsLineEnd();
     };
     // The prompts are the dialogue's output, and shown on the screen besides where that is not.
-    const auto prompt = [&](const std::string& text) {
+    // What was typed ahead is measured before a prompt can show: what is typed once it shows is
+    // an answer to it.
+    const auto prompt = [&](const std::string& text, bool endsLine) {
         out << text;
+        screen.prompted(endsLine);
         if (promptsOnError(terminals)) {
             err << text << std::flush;
         }
     };
-    prompt("Enter how many numbers to sort: ");
-    screen.prompted(false);
+    prompt("Enter how many numbers to sort: ", false);
     const InputText text(in);  // a byte-order mark at the start: skipped, or UTF-16 read as text
     const bool ctrlZEnds = text.ctrlZEndsInput();
     const TokenResult count = readNumber(in, ctrlZEnds);
@@ -171,10 +173,9 @@ int runSortDialogue(std::istream& in, std::ostream& out, std::ostream& err,
                 err << '\n';
             }
         }
-        prompt("Enter " + std::to_string(size) + " numbers:\n");
+        prompt("Enter " + std::to_string(size) + " numbers:\n", true);
         // Out now, as a person at a terminal sees it before the values typed after it.
         out.flush();
-        screen.prompted(true);
         std::int32_t input = 0;
         for (std::int32_t counter = 0; counter < size; ++counter) {
             const TokenResult value = readNumber(in, ctrlZEnds);
