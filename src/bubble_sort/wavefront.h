@@ -48,6 +48,14 @@ namespace wavefront {
 #define SORTDEMO_ALWAYS_INLINE inline
 #endif
 
+#if defined(__GNUC__) || defined(__clang__)
+#define SORTDEMO_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define SORTDEMO_NOINLINE __declspec(noinline)
+#else
+#define SORTDEMO_NOINLINE
+#endif
+
 // An element in a lane of type Lane: itself in a 32-bit lane, its distance from the minimum in a
 // narrow one. The distance is taken modulo 2^32, which is exact for values within the lane's
 // range of the minimum and cannot overflow; the Ops' enter takes it the same way, in a vector
@@ -62,6 +70,12 @@ SORTDEMO_ALWAYS_INLINE std::int32_t fromLane(Lane lane, std::int32_t minimum) {
     }
 }
 
+// How many of register r's first lanes take part while pairs 0 .. active - 1 do (see below).
+template <int R>
+SORTDEMO_ALWAYS_INLINE int lanesTakingPart(std::int32_t active, int r) {
+    return static_cast<int>(active / R + (r < active % R ? 1 : 0));
+}
+
 // Which pairs of register r take part while pairs 0 .. active - 1 do: lane l holds pair
 // l * R + r. 32-bit lanes compare each lane's pair number with active. Narrow lanes cannot hold a
 // wide window's pair numbers, so they count the lanes instead: with active = q * R + rem, the first
@@ -71,8 +85,38 @@ SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
     if constexpr (std::is_same_v<typename Ops::Lane, std::int32_t>) {
         return Ops::lessThan(Ops::laneTimes(R, r), Ops::broadcast(active));
     } else {
-        return Ops::firstLanes(static_cast<int>(active / R + (r < active % R ? 1 : 0)));
+        return Ops::firstLanes(lanesTakingPart<R>(active, r));
     }
+}
+
+// Where the Ops' masks are bit masks (AVX-512's), the masks of which pairs take part are kept in
+// memory as the passes end, one pair's bit cleared a step, instead of worked out again for every
+// register on every step: that took a dozen scalar instructions a register, and made an ending
+// step five times as long as a step of the hot loop (measured on Zen 5).
+template <class Ops, int R>
+struct PairMasks {
+    using Mask = typename Ops::Mask;
+    Mask of[R];
+
+    // Pairs 0 .. active - 1 take part.
+    explicit PairMasks(std::int32_t active) {
+        for (int r = 0; r < R; ++r) {
+            of[r] = Ops::firstLanes(lanesTakingPart<R>(active, r));
+        }
+    }
+    // Pair m = l * R + r stops.
+    void stop(std::int32_t m) {
+        of[m % R] = static_cast<Mask>(of[m % R] & ~(std::uint64_t{1} << (m / R)));
+    }
+};
+
+template <class Ops>
+constexpr bool kBitMasks = std::is_integral_v<typename Ops::Mask>;
+
+// Which pairs of register r take part: from the masks kept, or while pairs 0 .. active - 1 do.
+template <class Ops, int R>
+SORTDEMO_ALWAYS_INLINE auto takingPart(const PairMasks<Ops, R>& masks, int r) {
+    return masks.of[r];
 }
 
 // Of x and y, the one that is not smaller: from the smaller, where the instruction set has a
@@ -91,9 +135,9 @@ SORTDEMO_ALWAYS_INLINE auto larger(typename Ops::Reg x, typename Ops::Reg y,
 // The compare-exchanges of the pairs in register r: x gets the larger values and smaller the
 // smaller ones. With Masked, pair m = l * R + r takes part only while m < active; the others are
 // left as they are, which in the sliding layout means smaller gets x and x gets y.
-template <class Ops, int R, bool Masked>
+template <class Ops, int R, bool Masked, class Active>
 SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
-                                            typename Ops::Reg& smaller, std::int32_t active,
+                                            typename Ops::Reg& smaller, const Active& active,
                                             int r) {
     if constexpr (Masked) {
         const auto on = takingPart<Ops, R>(active, r);
@@ -111,10 +155,10 @@ SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::
 // element, the finished bottom element going to *leaving and *entering coming in at the top:
 // elements of the array, or lanes of a Batch. With Masked, pair m takes part only while
 // m < active.
-template <class Ops, int R, bool Masked, class Element>
+template <class Ops, int R, bool Masked, class Element, class Active = std::int32_t>
 SORTDEMO_ALWAYS_INLINE void advance(typename Ops::Reg (&e)[R], typename Ops::Reg (&o)[R],
                                     Element* leaving, const Element* entering, std::int32_t minimum,
-                                    std::int32_t active = 0) {
+                                    const Active& active = 0) {
     // In place, register by register, so that little more than the window itself is live: the
     // smaller values of pair r + 1 become the upper elements of pair r. The registers are named
     // by constants, so the compiler can keep the window in registers.
@@ -191,6 +235,51 @@ SORTDEMO_ALWAYS_INLINE void markHotStep() {
     }
 }
 
+// The window of a sweep between its phases, in memory.
+template <class Ops, int R>
+struct Window {
+    typename Ops::Reg e[R];
+    typename Ops::Reg o[R];
+};
+
+// steps(e, o) on the window in registers. Returns what steps returns.
+template <class Ops, int R, class Steps>
+SORTDEMO_ALWAYS_INLINE auto inRegistersHere(Window<Ops, R>& window, Steps& steps) {
+    typename Ops::Reg e[R];
+    typename Ops::Reg o[R];
+    [&]<int... r>(std::integer_sequence<int, r...>) {
+        ((e[r] = window.e[r], o[r] = window.o[r]), ...);
+    }
+    (std::make_integer_sequence<int, R>{});
+    const auto result = steps(e, o);
+    [&]<int... r>(std::integer_sequence<int, r...>) {
+        ((window.e[r] = e[r], window.o[r] = o[r]), ...);
+    }
+    (std::make_integer_sequence<int, R>{});
+    return result;
+}
+
+// The same in a function of its own, so that the compiler allocates the registers for that
+// phase's loop alone: allocating for a whole sweep, GCC kept a window register of the narrow
+// avx512tl loops on the stack, a store and a load on every step's chain, which halved their speed
+// on Zen 5. The window goes to memory and back once a phase.
+template <class Ops, int R, class Steps>
+SORTDEMO_NOINLINE auto inRegistersApart(Window<Ops, R>& window, Steps steps) {
+    return inRegistersHere(window, steps);
+}
+
+// Each phase of a sweep: apart for AVX-512's narrow lanes (the Ops with bit masks), in the sweep
+// for the others: SSE4.1's and AVX2's loops ran slower apart (1.4x and 5% on Zen 5), and GCC
+// kept a register of AVX-512's 32-bit loops on the stack apart, where together it needs none.
+template <class Ops, int R, class Steps>
+SORTDEMO_ALWAYS_INLINE auto inRegisters(Window<Ops, R>& window, Steps steps) {
+    if constexpr (kBitMasks<Ops> && !std::is_same_v<typename Ops::Lane, std::int32_t>) {
+        return inRegistersApart(window, steps);
+    } else {
+        return inRegistersHere(window, steps);
+    }
+}
+
 // One sweep: passes 0 .. K-1 over a[0 .. len), len > K, each pass k comparing up to position
 // len - 2 - k. Narrow lanes hold distances from minimum.
 template <class Ops, int R>
@@ -205,69 +294,89 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
     std::int32_t belowTheArray = 0;  // finished elements of places below the array go here
 
     const Reg lowest = Ops::broadcast(std::numeric_limits<Lane>::min());
-    Reg e[R];
-    Reg o[R];
+    Window<Ops, R> window;
     [&]<int... r>(std::integer_sequence<int, r...>) {
-        ((e[r] = lowest, o[r] = lowest), ...);
+        ((window.e[r] = lowest, window.o[r] = lowest), ...);
     }
     (std::make_integer_sequence<int, R>{});
     // Step 0: only pass 0 is on the array, at the pair (0, 1).
-    e[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a, minimum));
-    o[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a + 1, minimum));
+    window.e[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a, minimum));
+    window.o[R - 1] = Ops::shiftInTop(lowest, Ops::enter(a + 1, minimum));
 
     // At step s the element at s - 2K + 2 leaves the window and the one at s + 2 enters. The
     // steps run up to len + K - 3 (the last pass's last compare-exchange), past the largest
     // 32-bit value when len is near it, so s counts only up to len - 1.
     const std::int32_t lastFullStep = len - 2;  // every pass still inside its bound
-    const auto enteringAt = [&](std::int32_t s) {
-        return s + 2 < len ? a + s + 2 : &aboveTheArray;
-    };
-    std::int32_t s = 0;
+    using Registers = Reg[R];
+    // Each phase takes its scalars by value, so that stores to the array, which may alias
+    // anything of its type the phase reaches by reference, do not make it read them again.
     // The window's bottom is still below the array.
-    for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
-        advance<Ops, R, false>(e, o, &belowTheArray, enteringAt(s), minimum);
-    }
+    std::int32_t s = inRegisters(window, [=, &belowTheArray](Registers& e, Registers& o) {
+        std::int32_t s = 0;
+        for (; s < 2 * K - 2 && s <= lastFullStep; ++s) {
+            advance<Ops, R, false>(e, o, &belowTheArray, s + 2 < len ? a + s + 2 : &aboveTheArray,
+                                   minimum);
+        }
+        return s;
+    });
     // The hot loop: the window wholly on the array. A batch's leaving elements lie 2K places
     // below its entering ones, so the two never overlap.
-    if constexpr (Batch<Ops>::used && R > 1 && Batch<Ops>::kSteps <= 2 * K) {
-        Batch<Ops> batch;
-        while (s + 2 < len) {
-            const std::int32_t steps = std::min(Batch<Ops>::kSteps, len - 2 - s);
-            batch.take(a + s + 2, steps, minimum);
-            for (std::int32_t k = 0; k < steps; ++k) {
-                markHotStep<Ops, R>();
-                advance<Ops, R, false>(e, o, batch.leaving + k, batch.entering + k, minimum);
+    s = inRegisters(window, [=](Registers& e, Registers& o) mutable {
+        if constexpr (Batch<Ops>::used && R > 1 && Batch<Ops>::kSteps <= 2 * K) {
+            Batch<Ops> batch;
+            while (s + 2 < len) {
+                const std::int32_t steps = std::min(Batch<Ops>::kSteps, len - 2 - s);
+                batch.take(a + s + 2, steps, minimum);
+                for (std::int32_t k = 0; k < steps; ++k) {
+                    markHotStep<Ops, R>();
+                    advance<Ops, R, false>(e, o, batch.leaving + k, batch.entering + k, minimum);
+                }
+                batch.give(a + (s - 2 * K + 2), steps, minimum);
+                s += steps;
             }
-            batch.give(a + (s - 2 * K + 2), steps, minimum);
-            s += steps;
+        } else {
+            for (; s + 2 < len; ++s) {
+                markHotStep<Ops, R>();
+                advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2, minimum);
+            }
         }
-    } else {
-        for (; s + 2 < len; ++s) {
-            markHotStep<Ops, R>();
-            advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), a + s + 2, minimum);
+        return s;
+    });
+    inRegisters(window, [=, &belowTheArray](Registers& e, Registers& o) mutable {
+        // The top has passed the array's end. Reached only from the hot loop, so the bottom is
+        // on the array.
+        for (; s <= lastFullStep; ++s) {
+            advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &aboveTheArray, minimum);
         }
-    }
-    // The top has passed the array's end. Reached only from the hot loop, so the bottom is on
-    // the array.
-    for (; s <= lastFullStep; ++s) {
-        advance<Ops, R, false>(e, o, a + (s - 2 * K + 2), &aboveTheArray, minimum);
-    }
-    // The passes end one after another, the newest (pair K - 1) first: at step s the pairs below
-    // active = len + K - 2 - s take part and the element at s - 2K + 2 = len - K - active leaves.
-    // Counted down by active, whose sums stay within 32 bits. A short array can get here with
-    // the bottom still below it.
-    for (std::int32_t active = (len - 1 - s) + (K - 1); active > 0; --active) {
-        const std::int32_t bottom = len - K - active;
-        advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray, &aboveTheArray,
-                              minimum, active);
-    }
+        // The passes end one after another, the newest (pair K - 1) first: at step s the pairs
+        // below active = len + K - 2 - s take part and the element at s - 2K + 2 =
+        // len - K - active leaves. Counted down by active, whose sums stay within 32 bits. A
+        // short array can get here with the bottom still below it.
+        const std::int32_t first = (len - 1 - s) + (K - 1);
+        if constexpr (kBitMasks<Ops>) {
+            PairMasks<Ops, R> masks(first);
+            for (std::int32_t active = first; active > 0; --active) {
+                const std::int32_t bottom = len - K - active;
+                advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray,
+                                      &aboveTheArray, minimum, masks);
+                masks.stop(active - 1);
+            }
+        } else {
+            for (std::int32_t active = first; active > 0; --active) {
+                const std::int32_t bottom = len - K - active;
+                advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray,
+                                      &aboveTheArray, minimum, active);
+            }
+        }
+        return s;
+    });
 
     // Every pass is done: the window's lower half is a[len - K .. len), the upper half lies
     // above the array.
     Lane lower[R][L];
     Lane upper[R][L];
     [&]<int... r>(std::integer_sequence<int, r...>) {
-        ((Ops::store(lower[r], e[r]), Ops::store(upper[r], o[r])), ...);
+        ((Ops::store(lower[r], window.e[r]), Ops::store(upper[r], window.o[r])), ...);
     }
     (std::make_integer_sequence<int, R>{});
     for (std::int32_t offset = 0; offset < K; ++offset) {
