@@ -14,6 +14,8 @@ struct Avx512Ops {
     using Mask = std::conditional_t<sizeof(Lane) == 1, __mmask64,
                                     std::conditional_t<sizeof(Lane) == 2, __mmask32, __mmask16>>;
     static constexpr int lanes = 64 / sizeof(Lane);
+    // Whether shiftInTop is one permute (see there).
+    static constexpr bool kPermuteShift = sizeof(Lane) == 2 && !LogicMax;
 
     static Reg broadcast(Lane v) {
         if constexpr (sizeof(Lane) == 1) {
@@ -35,10 +37,18 @@ struct Avx512Ops {
                 _mm_sub_epi32(_mm_cvtsi32_si128(*p), _mm_cvtsi32_si128(minimum)));
         }
     }
-    // A narrow lane from the window's buffer (see wavefront::Batch) in lane 0 (and the others): a
-    // broadcast load, which takes no vector instruction, and which GCC keeps in a register where
-    // it turns a cast of a 128-bit register into a trip through the stack.
-    static Reg enter(const std::uint32_t* p) { return _mm512_set1_epi32(static_cast<int>(*p)); }
+    // A narrow lane from the window's buffer (see wavefront::Batch) in lane 0: a load alone, no
+    // vector instruction. Before the permute (below) a broadcast load, which GCC keeps in a
+    // register where it turns the cast of a 128-bit register into a trip through the stack;
+    // elsewhere a 128-bit load, which LLVM's Intel models take for a load alone, where they
+    // charge the broadcast a shuffle as well.
+    static Reg enter(const std::uint32_t* p) {
+        if constexpr (kPermuteShift) {
+            return _mm512_set1_epi32(static_cast<int>(*p));
+        } else {
+            return _mm512_castsi128_si512(_mm_cvtsi32_si128(static_cast<int>(*p)));
+        }
+    }
     static Reg min(Reg x, Reg y) {
         if constexpr (sizeof(Lane) == 1) {
             return _mm512_min_epu8(x, y);
@@ -62,14 +72,17 @@ struct Avx512Ops {
     static Reg larger(Reg x, Reg y, Reg smaller) requires LogicMax {
         return _mm512_ternarylogic_epi32(x, y, smaller, 0x96);
     }
-    // Lanes 1.. of lo move down one and the top lane comes from top's lane 0. 16-bit lanes: one
-    // two-source permute (AVX-512 BW), which measured faster than two aligns on Zen 5. 8-bit
-    // lanes, whose permute needs VBMI: each 128-bit block of lo takes its new top byte from the
-    // block above it, which the 32-bit align brings beside it (the top block's from top).
+    // Lanes 1.. of lo move down one and the top lane comes from top's lane 0. 16-bit lanes of
+    // the min/max set, which AMD's cores run: one two-source permute (AVX-512 BW), which measured
+    // faster than two aligns on Zen 5. Intel's cores, which run the logic set, take that permute
+    // as three micro-ops, two of them on the shuffle port the aligns use (LLVM's Skylake-SP and
+    // Ice Lake server models), so there, and for 8-bit lanes, whose permute needs VBMI, each
+    // 128-bit block of lo takes its new top lane(s) from the block above it, which the 32-bit
+    // align brings beside it (the top block's from top).
     static Reg shiftInTop(Reg lo, Reg top) {
         if constexpr (sizeof(Lane) == 4) {
             return _mm512_alignr_epi32(top, lo, 1);
-        } else if constexpr (sizeof(Lane) == 2) {
+        } else if constexpr (kPermuteShift) {
             // Index i + 1 is lo's lane i + 1, 32 top's lane 0.
             alignas(64) static constexpr std::uint16_t kDown[32] = {
                 1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
