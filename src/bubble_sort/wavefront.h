@@ -89,10 +89,11 @@ SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
     }
 }
 
-// Where the Ops' masks are bit masks (AVX-512's), the masks of which pairs take part are kept in
-// memory as the passes end, one pair's bit cleared a step, instead of worked out again for every
-// register on every step: that took a dozen scalar instructions a register, and made an ending
-// step five times as long as a step of the hot loop (measured on Zen 5).
+// Where narrow lanes' masks are bit masks (AVX-512's), the masks of which pairs take part are
+// kept in memory as the passes end, one pair's bit cleared a step, instead of worked out again
+// for every register on every step: that took a dozen scalar instructions a register, and made
+// an ending step five times as long as a step of the hot loop (measured on Zen 5). 32-bit lanes
+// compare their pair numbers, one vector instruction a register.
 template <class Ops, int R>
 struct PairMasks {
     using Mask = typename Ops::Mask;
@@ -111,7 +112,8 @@ struct PairMasks {
 };
 
 template <class Ops>
-constexpr bool kBitMasks = std::is_integral_v<typename Ops::Mask>;
+constexpr bool kNarrowBitMasks =
+    std::is_integral_v<typename Ops::Mask> && !std::is_same_v<typename Ops::Lane, std::int32_t>;
 
 // Which pairs of register r take part: from the masks kept, or while pairs 0 .. active - 1 do.
 template <class Ops, int R>
@@ -268,12 +270,13 @@ SORTDEMO_NOINLINE auto inRegistersApart(Window<Ops, R>& window, Steps steps) {
     return inRegistersHere(window, steps);
 }
 
-// Each phase of a sweep: apart for AVX-512's narrow lanes (the Ops with bit masks), in the sweep
-// for the others: SSE4.1's and AVX2's loops ran slower apart (1.4x and 5% on Zen 5), and GCC
-// kept a register of AVX-512's 32-bit loops on the stack apart, where together it needs none.
+// Each phase of a sweep: apart for AVX-512's narrow lanes (the narrow Ops with bit masks), in
+// the sweep for the others: SSE4.1's and AVX2's loops ran slower apart (1.4x and 5% on Zen 5),
+// and GCC kept a register of AVX-512's 32-bit loops on the stack apart, where together it needs
+// none.
 template <class Ops, int R, class Steps>
 SORTDEMO_ALWAYS_INLINE auto inRegisters(Window<Ops, R>& window, Steps steps) {
-    if constexpr (kBitMasks<Ops> && !std::is_same_v<typename Ops::Lane, std::int32_t>) {
+    if constexpr (kNarrowBitMasks<Ops>) {
         return inRegistersApart(window, steps);
     } else {
         return inRegistersHere(window, steps);
@@ -353,7 +356,7 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
         // len - K - active leaves. Counted down by active, whose sums stay within 32 bits. A
         // short array can get here with the bottom still below it.
         const std::int32_t first = (len - 1 - s) + (K - 1);
-        if constexpr (kBitMasks<Ops>) {
+        if constexpr (kNarrowBitMasks<Ops>) {
             PairMasks<Ops, R> masks(first);
             for (std::int32_t active = first; active > 0; --active) {
                 const std::int32_t bottom = len - K - active;
