@@ -24,14 +24,22 @@ void PrintTo(const TokenCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-// Delivers its text in pieces of a given size, as a pipe or a terminal does, or with no bytes
+// Delivers its text in pieces of a given size, as a pipe or a terminal does, whole and held
+// before the first read (kWhole, as a buffer that has read ahead holds it), or with no bytes
 // held at all (piece 0: one byte a read, as an unbuffered source gives them), so that tokens
 // and white space meet a refill at every place. Counts the requests and whether the stream tied
 // to the reader's had its output out by each; the text may go on for ever as one byte repeated.
+constexpr std::size_t kWhole = std::size_t(-1);
+
 class PieceBuffer : public std::streambuf {
   public:
     PieceBuffer(std::string text, std::size_t piece, std::function<bool()> pending = {})
-        : text_(std::move(text)), piece_(piece), pending_(std::move(pending)) {}
+        : text_(std::move(text)), piece_(piece), pending_(std::move(pending)) {
+        if (piece_ == kWhole) {
+            setg(text_.data(), text_.data(), text_.data() + text_.size());
+            served = text_.size();
+        }
+    }
     int requests = 0;
     int requestsWithOutputPending = 0;
     std::size_t served = 0;
@@ -78,7 +86,6 @@ class PieceBuffer : public std::streambuf {
 };
 
 // Whole, in pieces of 1 to 41 bytes, and unbuffered: the same token, the same bytes taken.
-constexpr std::size_t kWhole = std::size_t(-1);
 constexpr std::size_t kPieces[] = {kWhole, 1, 2, 3, 5, 11, 40, 41, 0};
 
 // Each token alone and, as in a file, with more text after it, where the short path reads it a
@@ -320,10 +327,13 @@ TEST(ReadNumber, FlushesTheTiedStreamOnlyBeforeAskingTheSource) {
     EXPECT_EQ(buffer.requestsWithOutputPending, 0);
 }
 
-// A Ctrl-Z that ends 8-bit input on Windows ends it for good.
+// A Ctrl-Z that ends 8-bit input on Windows ends it for good, for what a reading problem takes
+// of the delivered text too.
 TEST(ReadNumber, ReadsNothingAfterACtrlZThatEndsTheInput) {
     std::istringstream in("1\x1a 2");
     EXPECT_EQ(readNumber(in, true).value, 1);
+    int lastByte = 0;
+    EXPECT_EQ(takeDeliveredText(in, lastByte), 0);
     EXPECT_EQ(readNumber(in, true).kind, TokenKind::inputEnded);
 }
 
