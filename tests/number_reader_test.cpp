@@ -300,10 +300,11 @@ class PromptBuffer : public std::streambuf {
     PromptBuffer() { setp(area_, area_ + sizeof area_); }
     bool pending() const { return pptr() != pbase(); }
     int syncs = 0;
+    std::string firstOut;  // what the first flush put out
 
   protected:
     int sync() override {
-        ++syncs;
+        firstOut = syncs++ == 0 ? std::string(pbase(), pptr()) : firstOut;
         setp(area_, area_ + sizeof area_);
         return 0;
     }
@@ -325,6 +326,17 @@ TEST(ReadNumber, FlushesTheTiedStreamOnlyBeforeAskingTheSource) {
     EXPECT_EQ(buffer.requests, 4);  // "1 2 ", "3 4 ", "5 6" and the end
     EXPECT_EQ(prompts.syncs, 4);
     EXPECT_EQ(buffer.requestsWithOutputPending, 0);
+}
+
+// Values typed ahead are read without asking the source, yet their prompt is out before the long
+// sort starts, not only with the results.
+TEST(ReadNumber, TheValuesPromptIsOutBeforeTheSort) {
+    PromptBuffer prompts;
+    std::ostream out(&prompts);
+    std::istringstream in("2 3 1 ");
+    std::ostringstream err;
+    EXPECT_EQ(runSortDialogue(in, out, err), 0);
+    EXPECT_EQ(prompts.firstOut, "Enter how many numbers to sort: Enter 2 numbers:\n");
 }
 
 // A Ctrl-Z that ends 8-bit input on Windows ends it for good, for what a reading problem takes
