@@ -260,8 +260,8 @@ const char* shortNumber(const char* p, const char* end, std::int32_t& value) {
                 static constexpr std::uint64_t kScale[] = {1, 10, 100};
                 const std::uint64_t ninth = second & 0xff & (0 - std::uint64_t{more > 0});
                 const std::uint64_t tenth = second >> 8 & 0xff & (0 - std::uint64_t{more > 1});
-                magnitude = digitsValue(first, 8) * kScale[more] + ninth * (kScale[more] / 10) +
-                            tenth;
+                magnitude =
+                    digitsValue(first, 8) * kScale[more] + ninth * (kScale[more] / 10) + tenth;
                 q += 8 + more;
             } else if (count > 0) {
                 magnitude = digitsValue(first, count);
