@@ -236,32 +236,38 @@ std::uint64_t digitsValue(std::uint64_t values, int count) {
 
 // Reads a number of at most ten digits, with or without a sign, that ends in white space before
 // end, as nearly every token is; returns where it ended, or nullptr for any other token, which
-// Token then reads from its start. Eight digits at a time where sixteen bytes are at hand.
+// Token then reads from its start. Eight digits at a time where sixteen bytes are at hand; the
+// sign and the ninth and tenth digits, which random numbers make unpredictable, are taken as
+// data rather than by branches.
 const char* shortNumber(const char* p, const char* end, std::int32_t& value) {
     constexpr std::uint64_t kLargest = std::numeric_limits<std::int32_t>::max();
     constexpr std::ptrdiff_t kDigits = 10;
-    const bool negative = *p == '-';
-    const char* digits = p + (negative || *p == '+' ? 1 : 0);
+    const std::uint64_t negative = *p == '-' ? 1 : 0;
+    const char* digits = p + ((*p == '-') | (*p == '+'));
     std::uint64_t magnitude = 0;
     const char* q = digits;
     if constexpr (std::endian::native == std::endian::little) {
         if (end - digits >= 16) {
             const std::uint64_t first = digitWord(digits);
             const int count = digitCount(first);
-            if (count == 0) {
-                return nullptr;
-            }
-            magnitude = digitsValue(first, count);
-            q = digits + count;
             if (count == 8) {
                 const std::uint64_t second = digitWord(digits + 8);
                 const int more = digitCount(second);
                 if (more > 2) {
                     return nullptr;
                 }
-                constexpr std::uint64_t kScale[] = {1, 10, 100};
-                magnitude = magnitude * kScale[more] + (more == 0 ? 0 : digitsValue(second, more));
-                q += more;
+                // The second word's first two bytes, each kept only where it is a digit.
+                static constexpr std::uint64_t kScale[] = {1, 10, 100};
+                const std::uint64_t ninth = second & 0xff & (0 - std::uint64_t{more > 0});
+                const std::uint64_t tenth = second >> 8 & 0xff & (0 - std::uint64_t{more > 1});
+                magnitude =
+                    digitsValue(first, 8) * kScale[more] + ninth * (kScale[more] / 10) + tenth;
+                q += 8 + more;
+            } else if (count > 0) {
+                magnitude = digitsValue(first, count);
+                q += count;
+            } else {
+                return nullptr;
             }
         }
     }
@@ -271,10 +277,11 @@ const char* shortNumber(const char* p, const char* end, std::int32_t& value) {
             magnitude = magnitude * 10 + digitOf(*q);
         }
     }
-    if (q == digits || q == end || !isSpace(*q) || magnitude > kLargest + (negative ? 1 : 0)) {
+    if (q == digits || q == end || !isSpace(*q) || magnitude > kLargest + negative) {
         return nullptr;
     }
-    value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+    // Negated as two's complement does it, without a branch on the sign.
+    value = static_cast<std::int32_t>((magnitude ^ (0 - negative)) + negative);
     return q;
 }
 

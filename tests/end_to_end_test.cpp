@@ -83,6 +83,14 @@ void expectRun(const ProcessResult& result, const std::string& out, const std::s
     }
 }
 
+// The program run by a shell script, which names it "$@" and its first argument $0.
+std::vector<std::string> inShell(const std::string& script, const std::string& first = "sh") {
+    std::vector<std::string> command = {"/bin/sh", "-c", script, first};
+    const std::vector<std::string> program = programCommand();
+    command.insert(command.end(), program.begin(), program.end());
+    return command;
+}
+
 class DialogueTable : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(DialogueTable, WritesExactlyThisAndExits) {
@@ -241,11 +249,7 @@ TEST(Dialogue, AnswersInputThatNeverEnds) {
                     "error: expected how many numbers to sort, but found " + zeros},
           std::pair{"(printf '2\\n'; cat /dev/zero) | \"$@\"",
                     "error: expected number 1 of 2, but found " + zeros}}) {
-        std::vector<std::string> command = {"/bin/sh", "-c", shell, "sh"};
-        for (const std::string& word : programCommand()) {
-            command.push_back(word);
-        }
-        const ProcessResult result = runProcess(command, "", "", 20);
+        const ProcessResult result = runProcess(inShell(shell), "", "", 20);
         ASSERT_FALSE(result.timedOut) << shell;
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(ourErrorLines(withoutCarriageReturns(result.err)), err + "\n");
@@ -268,12 +272,8 @@ TEST_P(LeftForTheNextReader, StartsJustAfterTheLastByteUsed) {
     ASSERT_EQ(write(file, GetParam().file.data(), GetParam().file.size()),
               static_cast<ssize_t>(GetParam().file.size()));
     close(file);
-    std::vector<std::string> command = {
-        "/bin/sh", "-c", "{ \"$@\" >/dev/null 2>&1; cat; } <" + std::string(path), "sh"};
-    for (const std::string& word : programCommand()) {
-        command.push_back(word);
-    }
-    const ProcessResult result = runProcess(command, "");
+    const ProcessResult result =
+        runProcess(inShell("{ \"$@\" >/dev/null 2>&1; cat; } <\"$0\"", path), "");
     std::remove(path);
     EXPECT_EQ(result.out, GetParam().rest);
 }
@@ -363,11 +363,8 @@ TEST(Dialogue, FilesHoldTheDialogueAlone) {
     close(mkstemp(inputPath));
     close(mkstemp(outputPath));
     std::ofstream(inputPath) << "2\n3 1\n";
-    std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$@\" <\"$0\"", inputPath};
-    for (const std::string& word : programCommand()) {
-        command.push_back(word);
-    }
-    expectRun(runProcess(command, ""), sorted("2", "1 3 "), "", 0);
+    expectRun(runProcess(inShell("exec \"$@\" <\"$0\"", inputPath), ""), sorted("2", "1 3 "), "",
+              0);
     expectRun(runProcess(programCommand(), "2\n3 1\n", outputPath), "", "", 0);
     std::ifstream written(outputPath);
     EXPECT_EQ(withoutCarriageReturns(std::string(std::istreambuf_iterator<char>(written), {})),
