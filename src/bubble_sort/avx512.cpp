@@ -67,11 +67,13 @@ struct Avx512Ops {
             return _mm512_max_epi32(x, y);
         }
     }
-    // Of two values, the one that is not the smaller: x ^ y ^ smaller, one three-input logic
-    // instruction (truth table 0x96), which issues on twice as many ports as max on Intel's cores.
-    static Reg larger(Reg x, Reg y, Reg smaller) requires LogicMax {
-        return _mm512_ternarylogic_epi32(x, y, smaller, 0x96);
-    }
+    // Lane by lane, of x and y the one that one is not: x ^ y ^ one, one three-input logic
+    // instruction (truth table 0x96). The masked steps at a sweep's end take it for the new x,
+    // where a select after max made GCC copy each register twice.
+    static Reg other(Reg x, Reg y, Reg one) { return _mm512_ternarylogic_epi32(x, y, one, 0x96); }
+    // Of two values, the one that is not the smaller, by the same instruction, which issues on
+    // twice as many ports as max on Intel's cores.
+    static Reg larger(Reg x, Reg y, Reg smaller) requires LogicMax { return other(x, y, smaller); }
     // Lanes 1.. of lo move down one and the top lane comes from top's lane 0. 16-bit lanes of
     // the min/max set, which AMD's cores run: one two-source permute (AVX-512 BW), which measured
     // faster than two aligns on Zen 5. Intel's cores, which run the logic set, take that permute

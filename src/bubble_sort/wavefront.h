@@ -89,36 +89,28 @@ SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
     }
 }
 
-// Where narrow lanes' masks are bit masks (AVX-512's), the masks of which pairs take part are
-// kept in memory as the passes end, one pair's bit cleared a step, instead of worked out again
-// for every register on every step: that took a dozen scalar instructions a register, and made
-// an ending step five times as long as a step of the hot loop (measured on Zen 5). 32-bit lanes
-// compare their pair numbers, one vector instruction a register.
-template <class Ops, int R>
-struct PairMasks {
-    using Mask = typename Ops::Mask;
-    Mask of[R];
-
-    // Pairs 0 .. active - 1 take part.
-    explicit PairMasks(std::int32_t active) {
-        for (int r = 0; r < R; ++r) {
-            of[r] = Ops::firstLanes(lanesTakingPart<R>(active, r));
-        }
-    }
-    // Pair m = l * R + r stops.
-    void stop(std::int32_t m) {
-        of[m % R] = static_cast<Mask>(of[m % R] & ~(std::uint64_t{1} << (m / R)));
-    }
-};
-
+// Where narrow lanes' masks are bit masks (AVX-512's), the passes end in blocks of R steps (see
+// sweep): through a block active = q * R + rem, q fixed and rem from R - 1 down to 0, so register
+// r takes part in its first q + 1 lanes while r < rem and in its first q after. Two masks a
+// block, and at each of its steps which register takes which is known when compiling. Working
+// the masks out again for every register on every step took a dozen scalar instructions a
+// register; keeping one a register in memory, one bit cleared a step, still made an ending step
+// six times as long as a step of the hot loop (both measured on Zen 5).
 template <class Ops>
 constexpr bool kNarrowBitMasks =
     std::is_integral_v<typename Ops::Mask> && !std::is_same_v<typename Ops::Lane, std::int32_t>;
 
-// Which pairs of register r take part: from the masks kept, or while pairs 0 .. active - 1 do.
-template <class Ops, int R>
-SORTDEMO_ALWAYS_INLINE auto takingPart(const PairMasks<Ops, R>& masks, int r) {
-    return masks.of[r];
+// The lanes that sit out at a step of a block: all but register r's first q + 1 while r < Rem,
+// all but its first q after.
+template <class Ops, int Rem>
+struct BlockStep {
+    typename Ops::Mask outBelowRem;
+    typename Ops::Mask outFromRem;
+};
+
+template <class Ops, int Rem>
+SORTDEMO_ALWAYS_INLINE auto sittingOut(const BlockStep<Ops, Rem>& step, int r) {
+    return r < Rem ? step.outBelowRem : step.outFromRem;
 }
 
 // Of x and y, the one that is not smaller: from the smaller, where the instruction set has a
@@ -141,7 +133,16 @@ template <class Ops, int R, bool Masked, class Active>
 SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::Reg y,
                                             typename Ops::Reg& smaller, const Active& active,
                                             int r) {
-    if constexpr (Masked) {
+    if constexpr (requires { active.outFromRem; }) {
+        // A step of the ending's blocks, in three instructions that each write a register of
+        // their own or their first input: the smaller, x where the pair sits out, and of x and
+        // y the one that smaller is not (where the pair takes part the larger, where it sits
+        // out y). A select of min and of max made GCC copy a register for each, and for the
+        // copies it ran out of registers.
+        static_assert(Masked);
+        smaller = Ops::select(sittingOut(active, r), x, Ops::min(x, y));
+        x = Ops::other(x, y, smaller);
+    } else if constexpr (Masked) {
         const auto on = takingPart<Ops, R>(active, r);
         smaller = Ops::select(on, Ops::min(x, y), x);
         x = Ops::select(on, Ops::max(x, y), y);
@@ -357,12 +358,26 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
         // short array can get here with the bottom still below it.
         const std::int32_t first = (len - 1 - s) + (K - 1);
         if constexpr (kNarrowBitMasks<Ops>) {
-            PairMasks<Ops, R> masks(first);
-            for (std::int32_t active = first; active > 0; --active) {
-                const std::int32_t bottom = len - K - active;
-                advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray,
-                                      &aboveTheArray, minimum, masks);
-                masks.stop(active - 1);
+            // s is len - 1 here (the loops above stop there), so first = K - 1 = (L - 1) * R +
+            // R - 1: L blocks, the last one step short, as active = 0 ends it.
+            std::int32_t active = first;
+            for (std::int32_t q = L - 1; q >= 0; --q) {
+                using Mask = typename Ops::Mask;
+                const auto outBelowRem = static_cast<Mask>(~Ops::firstLanes(q + 1));
+                const auto outFromRem = static_cast<Mask>(~Ops::firstLanes(q));
+                const auto step = [&]<int Rem>() {
+                    if (active > 0) {
+                        const std::int32_t bottom = len - K - active;
+                        advance<Ops, R, true>(e, o, bottom >= 0 ? a + bottom : &belowTheArray,
+                                              &aboveTheArray, minimum,
+                                              BlockStep<Ops, Rem>{outBelowRem, outFromRem});
+                        --active;
+                    }
+                };
+                [&]<int... j>(std::integer_sequence<int, j...>) {
+                    (step.template operator()<R - 1 - j>(), ...);
+                }
+                (std::make_integer_sequence<int, R>{});
             }
         } else {
             for (std::int32_t active = first; active > 0; --active) {
