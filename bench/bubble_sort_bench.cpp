@@ -91,7 +91,7 @@ Limit limitOf(const std::string& kernel, const MachineRates& machine) {
     }
     std::string isa = kernel.substr(0, slash);
     const bool logic = isa == "avx512tl";
-    if (logic) {
+    if (logic || isa == "avx512vbmi") {
         isa = "avx512";
     }
     const int laneBits = std::stoi(kernel.substr(slash + 1));

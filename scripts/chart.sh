@@ -52,7 +52,7 @@ if ! lines=$(jq -r '
     def isa: split("/")[0];
     def bits: split("/")[1] | tonumber;
     .context as $c
-    | ["scalar", "sse41", "avx2", "avx512", "avx512tl", "neon"] as $isas
+    | ["scalar", "sse41", "avx2", "avx512", "avx512tl", "avx512vbmi", "neon"] as $isas
     | [.benchmarks[] | select(.run_type == "iteration" or .aggregate_name == "median")]
     | group_by(.run_name)
     | map((map(select(.aggregate_name == "median")) + map(select(.run_type == "iteration")))[0]

@@ -8,7 +8,8 @@
 # model's vector pipes, times the lanes. A model, not a measurement.
 #   scripts/model.sh [--gcc]                  every kernel at its own register count; fails if
 #                                             one spills
-#   scripts/model.sh [--gcc] KERNEL R [R ...] one kernel (sse41, avx2, avx512, avx512tl, neon,
+#   scripts/model.sh [--gcc] KERNEL R [R ...] one kernel (sse41, avx2, avx512, avx512tl,
+#                                             avx512vbmi/8, neon,
 #                                             with /16 or /8 for its narrow lanes) at other counts
 # --gcc: the code GCC makes (g++, aarch64-linux-gnu-g++), as the release builds it, not clang's.
 set -euo pipefail
@@ -39,6 +40,8 @@ describe() {
     scalar-x86) echo "x86 scalar.cpp -O3 0 - 32" ;;
     sse41 | sse41/*) echo "x86 sse41.cpp -msse4.1 $((128 / bits)) SORTDEMO_SSE41_REGISTERS $bits" ;;
     avx2 | avx2/*) echo "x86 avx2.cpp -mavx2 $((256 / bits)) SORTDEMO_AVX2_REGISTERS $bits" ;;
+    avx512vbmi | avx512vbmi/*) echo "x86 avx512_vbmi.cpp $avx512,-mavx512vbmi $((512 / bits))" \
+        "SORTDEMO_AVX512_REGISTERS $bits" ;;
     avx512 | avx512/*)
         echo "x86 avx512.cpp $avx512 $((512 / bits)) SORTDEMO_AVX512_REGISTERS $bits" ;;
     avx512tl | avx512tl/*)
@@ -55,6 +58,7 @@ has_instructions() { # kernel cpu
     case $1 in
     sse41*) macro=__SSE4_1__ ;;
     avx2*) macro=__AVX2__ ;;
+    avx512vbmi*) macro=__AVX512VBMI__ ;;
     avx512*) macro=__AVX512VL__ ;;
     *) return 0 ;;
     esac
@@ -207,7 +211,9 @@ model_kernel() { # kernel registers models...
 default_registers() { # kernel
     read -r _ source _ _ macro _ <<<"$(describe "$1")"
     [ "$macro" = - ] && echo - && return
-    sed -n -E "s/^#define $macro ([0-9]+)/\1/p" "src/bubble_sort/$source"
+    # The AVX-512 files take theirs from avx512_ops.h.
+    cat "src/bubble_sort/$source" src/bubble_sort/*.h | sed -n -E "s/^#define $macro ([0-9]+)/\1/p" |
+        head -n 1
 }
 
 spilled=()
@@ -229,7 +235,7 @@ if [ $# -gt 0 ]; then
     done
 else
     for kernel in scalar-x86 sse41/32 sse41/16 sse41/8 avx2/32 avx2/16 avx2/8 avx512/32 \
-        avx512/16 avx512/8 avx512tl/32 avx512tl/16 avx512tl/8; do
+        avx512/16 avx512/8 avx512tl/32 avx512tl/16 avx512tl/8 avx512vbmi/8; do
         model_kernel "$kernel" "$(default_registers "$kernel")" "${x86[@]}"
     done
     for kernel in scalar-arm neon/32 neon/16 neon/8; do

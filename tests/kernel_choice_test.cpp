@@ -23,6 +23,7 @@ constexpr std::uint32_t kAvx512Cd = 1u << 28;
 constexpr std::uint32_t kAvx512Bw = 1u << 30;
 constexpr std::uint32_t kAvx512Vl = 1u << 31;
 constexpr std::uint32_t kAvx512 = kAvx512F | kAvx512Dq | kAvx512Cd | kAvx512Bw | kAvx512Vl;
+constexpr std::uint32_t kVbmi = 1u << 1;   // leaf 7's ecx
 constexpr std::uint64_t kYmmState = 0x7;   // x87, SSE and AVX registers saved
 constexpr std::uint64_t kZmmState = 0xe7;  // and the opmask and ZMM registers
 
@@ -34,6 +35,7 @@ struct DecodeCase {
     bool avx512;
     bool avx512LogicMax = false;
     bool avx512HalfWidth = false;
+    bool avx512Vbmi = false;
 };
 
 class DecodeTable : public ::testing::TestWithParam<DecodeCase> {};
@@ -56,6 +58,7 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
             r.eax = leaf == 1 ? machine.leaf1Eax : r.eax;
             r.ecx = leaf == 1 ? machine.leaf1Ecx : r.ecx;
             r.ebx = leaf == 7 ? machine.leaf7Ebx : r.ebx;
+            r.ecx = leaf == 7 ? machine.leaf7Ecx : r.ecx;
             return r;
         },
         [&] {
@@ -68,6 +71,7 @@ TEST_P(DecodeTable, ReadsOnlyWhatTheMachineAnswersAndGivesWhatItSupports) {
     EXPECT_EQ(features.avx512, GetParam().avx512);
     EXPECT_EQ(features.avx512LogicMax, GetParam().avx512LogicMax);
     EXPECT_EQ(features.avx512HalfWidth, GetParam().avx512HalfWidth);
+    EXPECT_EQ(features.avx512Vbmi, GetParam().avx512Vbmi);
 }
 
 constexpr std::uint32_t kAvxOs = kSse41 | kOsxsave | kAvx;
@@ -88,6 +92,20 @@ INSTANTIATE_TEST_SUITE_P(
             "zen4", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, true, kZen4}, 1, 1, 1, 0, 1},
         DecodeCase{
             "zen5", {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, true, kZen5}, 1, 1, 1, 0, 0},
+        DecodeCase{"zen5Vbmi",
+                   {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, true, kZen5, kVbmi},
+                   1,
+                   1,
+                   1,
+                   0,
+                   0,
+                   1},
+        DecodeCase{
+            "vbmiWithoutAvx512",
+            {13, kAvxOs, kAvx2 | (kAvx512 & ~kAvx512Bw), kZmmState, false, true, kZen5, kVbmi},
+            1,
+            1,
+            0},
         DecodeCase{"family19NotAmd",
                    {13, kAvxOs, kAvx2 | kAvx512, kZmmState, false, false, kZen4},
                    1,
@@ -163,6 +181,9 @@ constexpr CpuFeatures kAll{true, true, true};
 constexpr CpuFeatures kAllIntel{true, true, true, true};
 constexpr CpuFeatures kZen4Features{true, true, true, false, true};
 constexpr CpuFeatures kSse41Only{false, false, true};
+constexpr CpuFeatures kZen5Vbmi{true, true, true, false, false, true};
+constexpr CpuFeatures kZen4Vbmi{true, true, true, false, true, true};
+constexpr CpuFeatures kIntelVbmi{true, true, true, true, false, true};
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, ChoiceTable,
@@ -180,6 +201,12 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"zen4Below16", kZen4Features, avx512Cutoff(16, true) - 1, 16, "avx2/16",
                    "neon/16"},
         ChoiceCase{"zen4At8", kZen4Features, avx512Cutoff(8, true), 8, "avx512/8", "neon/8"},
+        // The byte permute of VBMI in 8-bit lanes of the min/max set, on full-width cores.
+        ChoiceCase{"vbmi8", kZen5Vbmi, avx512Cutoff(8), 8, "avx512vbmi/8", "neon/8"},
+        ChoiceCase{"vbmi16", kZen5Vbmi, avx512Cutoff(16), 16, "avx512/16", "neon/16"},
+        ChoiceCase{"vbmi8BelowAvx512Cutoff", kZen5Vbmi, avx512Cutoff(8) - 1, 8, "avx2/8", "neon/8"},
+        ChoiceCase{"zen4Vbmi8", kZen4Vbmi, avx512Cutoff(8, true), 8, "avx512/8", "neon/8"},
+        ChoiceCase{"intelVbmi8", kIntelVbmi, avx512Cutoff(8), 8, "avx512tl/8", "neon/8"},
         ChoiceCase{"bothBelowAvx512Cutoff", kAll, kAvx512Cutoff - 1, 32, "avx2/32", "neon/32"},
         ChoiceCase{"bothBelowCutoff", kAll, kVectorCutoff - 1, 32, "scalar", "scalar"},
         ChoiceCase{"sse41Only", kSse41Only, kVectorCutoff, 32, "sse41/32", "neon/32"},
@@ -231,6 +258,8 @@ TEST(ThisMachine, DetectsWhatTheCompilerDetects) {
                   __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2"));
     EXPECT_EQ(cpuFeatures().avx512LogicMax, cpuFeatures().avx512 && __builtin_cpu_is("intel"));
+    EXPECT_EQ(cpuFeatures().avx512Vbmi,
+              cpuFeatures().avx512 && __builtin_cpu_supports("avx512vbmi"));
     if (cpuFeatures().avx512HalfWidth) {
         EXPECT_TRUE(cpuFeatures().avx512 && __builtin_cpu_is("amd"));
     }
@@ -266,10 +295,10 @@ TEST(ThisMachine, ListsEveryKernelBuiltIn) {
         names.emplace_back(kernel.name);
     }
 #if defined(__x86_64__) || defined(_M_X64)
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"scalar", "sse41/32", "sse41/16", "sse41/8", "avx2/32",
-                                        "avx2/16", "avx2/8", "avx512/32", "avx512/16", "avx512/8",
-                                        "avx512tl/32", "avx512tl/16", "avx512tl/8"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"scalar", "sse41/32", "sse41/16", "sse41/8",
+                                               "avx2/32", "avx2/16", "avx2/8", "avx512/32",
+                                               "avx512/16", "avx512/8", "avx512tl/32",
+                                               "avx512tl/16", "avx512tl/8", "avx512vbmi/8"}));
 #elif defined(__aarch64__) || defined(_M_ARM64)
     EXPECT_EQ(names, (std::vector<std::string>{"scalar", "neon/32", "neon/16", "neon/8"}));
 #else

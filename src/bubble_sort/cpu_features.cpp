@@ -60,7 +60,9 @@ CpuidValues readCpuid(const CpuidInstructions& instructions) {
         values.leaf1Ecx = leaf1.ecx;
     }
     if (values.highestLeaf >= 7) {
-        values.leaf7Ebx = instructions.cpuid(7).ebx;
+        const CpuidResult leaf7 = instructions.cpuid(7);
+        values.leaf7Ebx = leaf7.ebx;
+        values.leaf7Ecx = leaf7.ecx;
     }
     if (bit(values.leaf1Ecx, 27)) {
         values.xcr0 = instructions.xgetbv();
@@ -88,6 +90,7 @@ CpuFeatures decodeCpuFeatures(const CpuidValues& values) {
     const std::uint32_t family =
         baseFamily == 0xf ? baseFamily + ((values.leaf1Eax >> 20) & 0xff) : baseFamily;
     features.avx512HalfWidth = features.avx512 && values.amd && family == 0x19;
+    features.avx512Vbmi = features.avx512 && bit(values.leaf7Ecx, 1);
     return features;
 }
 

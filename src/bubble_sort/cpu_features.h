@@ -21,6 +21,8 @@ struct CpuFeatures {
     // 4): there the AVX-512 kernels do no more a cycle than AVX2's and pay off only on longer
     // inputs.
     bool avx512HalfWidth = false;
+    // With AVX-512, VBMI: the byte permute of two registers.
+    bool avx512Vbmi = false;
 };
 
 // The answers of x86-64's cpuid and xgetbv instructions that decide the features.
@@ -33,6 +35,7 @@ struct CpuidValues {
     bool intel = false;          // cpuid leaf 0's vendor (ebx, edx, ecx) is "GenuineIntel"
     bool amd = false;            // or "AuthenticAMD"
     std::uint32_t leaf1Eax = 0;  // cpuid leaf 1, eax: the family (bits 8-11, and 20-27 after 15)
+    std::uint32_t leaf7Ecx = 0;  // cpuid leaf 7 subleaf 0, ecx: AVX-512 VBMI (bit 1)
 };
 
 struct CpuidResult {

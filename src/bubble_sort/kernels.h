@@ -36,6 +36,9 @@ void bubbleSortAvx512U8(std::int32_t* a, std::int32_t n, SortProgress* progress)
 void bubbleSortAvx512Logic(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512LogicU16(std::int32_t* a, std::int32_t n, SortProgress* progress);
 void bubbleSortAvx512LogicU8(std::int32_t* a, std::int32_t n, SortProgress* progress);
+// The 8-bit lanes of the min/max set for processors with AVX-512 VBMI: the window's shift is one
+// byte permute instead of two aligns.
+void bubbleSortAvx512VbmiU8(std::int32_t* a, std::int32_t n, SortProgress* progress);
 #elif defined(__aarch64__) || defined(_M_ARM64)
 #define SORTDEMO_NEON_KERNEL 1
 void bubbleSortNeon(std::int32_t* a, std::int32_t n, SortProgress* progress);
