@@ -40,7 +40,7 @@ describe() {
     scalar-x86) echo "x86 scalar.cpp -O3 0 - 32" ;;
     sse41 | sse41/*) echo "x86 sse41.cpp -msse4.1 $((128 / bits)) SORTDEMO_SSE41_REGISTERS $bits" ;;
     avx2 | avx2/*) echo "x86 avx2.cpp -mavx2 $((256 / bits)) SORTDEMO_AVX2_REGISTERS $bits" ;;
-    avx512vbmi | avx512vbmi/*) echo "x86 avx512_vbmi.cpp $avx512,-mavx512vbmi $((512 / bits))" \
+    avx512vbmi/8) echo "x86 avx512_vbmi.cpp $avx512,-mavx512vbmi $((512 / bits))" \
         "SORTDEMO_AVX512_REGISTERS $bits" ;;
     avx512 | avx512/*)
         echo "x86 avx512.cpp $avx512 $((512 / bits)) SORTDEMO_AVX512_REGISTERS $bits" ;;

@@ -203,8 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"zen4At8", kZen4Features, avx512Cutoff(8, true), 8, "avx512/8", "neon/8"},
         // The byte permute of VBMI in 8-bit lanes of the min/max set, on full-width cores.
         ChoiceCase{"vbmi8", kZen5Vbmi, avx512Cutoff(8), 8, "avx512vbmi/8", "neon/8"},
-        ChoiceCase{"vbmi16", kZen5Vbmi, avx512Cutoff(16), 16, "avx512/16", "neon/16"},
-        ChoiceCase{"vbmi8BelowAvx512Cutoff", kZen5Vbmi, avx512Cutoff(8) - 1, 8, "avx2/8", "neon/8"},
         ChoiceCase{"zen4Vbmi8", kZen4Vbmi, avx512Cutoff(8, true), 8, "avx512/8", "neon/8"},
         ChoiceCase{"intelVbmi8", kIntelVbmi, avx512Cutoff(8), 8, "avx512tl/8", "neon/8"},
         ChoiceCase{"bothBelowAvx512Cutoff", kAll, kAvx512Cutoff - 1, 32, "avx2/32", "neon/32"},

@@ -80,21 +80,23 @@ struct Avx512Ops {
             return _mm512_max_epi32(x, y);
         }
     }
-    // Lane by lane, of x and y the one that one is not: x ^ y ^ one, one three-input logic
+    // Lane by lane, where known holds x or y, the other one: x ^ y ^ known, one three-input logic
     // instruction (truth table 0x96). The masked steps at a sweep's end take it for the new x,
     // where a select after max made GCC copy each register twice.
-    static Reg other(Reg x, Reg y, Reg one) { return _mm512_ternarylogic_epi32(x, y, one, 0x96); }
+    static Reg other(Reg x, Reg y, Reg known) {
+        return _mm512_ternarylogic_epi32(x, y, known, 0x96);
+    }
     // Of two values, the one that is not the smaller, by the same instruction, which issues on
     // twice as many ports as max on Intel's cores.
     static Reg larger(Reg x, Reg y, Reg smaller) requires LogicMax { return other(x, y, smaller); }
-    // Lanes 1.. of lo move down one and the top lane comes from top's lane 0. 16-bit lanes of
-    // the min/max set, which AMD's cores run: one two-source permute (AVX-512 BW), which measured
-    // faster than two aligns on Zen 5, and 8-bit lanes of that set likewise where the processor
-    // has VBMI, whose byte permute that takes. Intel's cores, which run the logic set, take the
-    // 16-bit permute as three micro-ops, two of them on the shuffle port the aligns use (LLVM's
-    // Skylake-SP and Ice Lake server models), so there, and for 8-bit lanes without VBMI, each
-    // 128-bit block of lo takes its new top lane(s) from the block above it, which the 32-bit
-    // align brings beside it (the top block's from top).
+    // Lanes 1.. of lo move down one and the top lane comes from top's lane 0. 32-bit lanes: one
+    // align. 16-bit lanes of the min/max set, which AMD's cores run: one two-source permute
+    // (AVX-512 BW), which measured faster than two aligns on Zen 5. 8-bit lanes of that set in
+    // the file compiled for VBMI: the byte permute of two sources, likewise. The rest, the logic
+    // set, which Intel's cores run (they take the 16-bit permute as three micro-ops, two of them
+    // on the shuffle port the aligns use, in LLVM's Skylake-SP and Ice Lake server models), and
+    // 8-bit lanes without VBMI: each 128-bit block of lo takes its new top lane(s) from the block
+    // above it, which the 32-bit align brings beside it (the top block's from top).
     static Reg shiftInTop(Reg lo, Reg top) {
         if constexpr (sizeof(Lane) == 4) {
             return _mm512_alignr_epi32(top, lo, 1);
@@ -111,8 +113,8 @@ struct Avx512Ops {
             return _mm512_alignr_epi8(above, lo, sizeof(Lane));
         }
     }
-    // Index i + 1 is lo's byte i + 1, 64 top's byte 0. A template, so that only the file
-    // compiled for VBMI makes the instruction.
+    // Index i + 1 is lo's byte i + 1, 64 top's byte 0. (A template as well, so that the file
+    // without VBMI does not so much as instantiate it.)
     template <class R = Reg>
     static R permuteBytesDown(R lo, R top) {
         alignas(64) static constexpr std::uint8_t kDown[64] = {

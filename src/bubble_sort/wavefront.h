@@ -25,8 +25,9 @@
 // as it enters the window and back as it leaves, so between sweeps it holds the values
 // themselves in the textbook order.
 //
-// Included by one source file per instruction set, each compiled for its own; the vector
-// operations come from an Ops type of that file for each lane type, and nothing here is shared
+// Included by one source file per instruction set (two for AVX-512, the second for VBMI), each
+// compiled for its own; the vector operations come from an Ops type of that file for each lane
+// type (AVX-512's from avx512_ops.h, in an unnamed namespace), and nothing here is shared
 // between them.
 
 #include <algorithm>
@@ -95,7 +96,7 @@ SORTDEMO_ALWAYS_INLINE auto takingPart(std::int32_t active, int r) {
 // block, and at each of its steps which register takes which is known when compiling. Working
 // the masks out again for every register on every step took a dozen scalar instructions a
 // register; keeping one a register in memory, one bit cleared a step, still made an ending step
-// six times as long as a step of the hot loop (both measured on Zen 5).
+// 4.5 times as long as a step of the hot loop (both measured on Zen 5).
 template <class Ops>
 constexpr bool kNarrowBitMasks =
     std::is_integral_v<typename Ops::Mask> && !std::is_same_v<typename Ops::Lane, std::int32_t>;
@@ -134,11 +135,12 @@ SORTDEMO_ALWAYS_INLINE void compareExchange(typename Ops::Reg& x, typename Ops::
                                             typename Ops::Reg& smaller, const Active& active,
                                             int r) {
     if constexpr (requires { active.outFromRem; }) {
-        // A step of the ending's blocks, in three instructions that each write a register of
-        // their own or their first input: the smaller, x where the pair sits out, and of x and
-        // y the one that smaller is not (where the pair takes part the larger, where it sits
-        // out y). A select of min and of max made GCC copy a register for each, and for the
-        // copies it ran out of registers.
+        // A step of the ending's blocks, in three instructions of which none overwrites a value
+        // still needed, so GCC copies no register: the min into a register of its own, x moved
+        // into it where the pair sits out, then x overwritten by the one of x and y that smaller
+        // is not (where the pair takes part the larger, where it sits out y). A select of min
+        // and of max made GCC copy a register for each, and for the copies it ran out of
+        // registers.
         static_assert(Masked);
         smaller = Ops::select(sittingOut(active, r), x, Ops::min(x, y));
         x = Ops::other(x, y, smaller);
@@ -359,7 +361,7 @@ inline void sweep(std::int32_t* a, std::int32_t len, std::int32_t minimum) {
         const std::int32_t first = (len - 1 - s) + (K - 1);
         if constexpr (kNarrowBitMasks<Ops>) {
             // s is len - 1 here (the loops above stop there), so first = K - 1 = (L - 1) * R +
-            // R - 1: L blocks, the last one step short, as active = 0 ends it.
+            // R - 1: L blocks, of which the last skips its step at rem = 0, where active = 0.
             std::int32_t active = first;
             for (std::int32_t q = L - 1; q >= 0; --q) {
                 using Mask = typename Ops::Mask;
